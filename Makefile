@@ -1,0 +1,50 @@
+# Every target sets up what it needs: the interpreter, the project's virtual
+# environment, its dependencies and the build of the module.
+SHELL := /bin/bash
+VENV := .venv
+PY := $(VENV)/bin/python
+SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
+SANITIZE_DIR := build/sanitize
+
+.PHONY: demo test test-sanitize bench clean
+
+$(PY):
+	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
+
+$(VENV)/.deps: $(PY) pyproject.toml
+	$(PY) -m pip install --quiet --upgrade pip
+	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
+	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
+	touch $@
+
+$(VENV)/.built: $(VENV)/.deps $(SOURCES)
+	$(PY) -m pip install --quiet --no-build-isolation --no-deps .
+	touch $@
+
+$(VENV)/.demo-deps: $(VENV)/.deps
+	$(PY) -m pip install --quiet "scikit-learn>=1.5"
+	touch $@
+
+demo: $(VENV)/.built $(VENV)/.demo-deps
+	$(PY) demo/main.py
+
+test: $(VENV)/.built
+	$(PY) -m pytest
+
+# The same suite against a second build with AddressSanitizer and
+# UndefinedBehaviorSanitizer; the first report aborts the run.
+test-sanitize: $(VENV)/.deps
+	$(VENV)/bin/cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON \
+	    -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
+	    -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir) >/dev/null
+	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
+	LD_PRELOAD=$$(g++ -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
+	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
+
+bench: $(VENV)/.built
+	$(PY) -m bench
+
+clean:
+	rm -rf build $(VENV)

@@ -1,0 +1,164 @@
+#include "prep/preprocess.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "sort/radix_sort.hpp"
+
+namespace tembrolin {
+namespace {
+
+bool is_binary(const std::vector<double>& targets) {
+    // -0.0 == 0.0, so a negative zero counts as class 0.
+    return std::all_of(targets.begin(), targets.end(),
+                       [](double t) { return t == 0.0 || t == 1.0; });
+}
+
+// Linear interpolation between the order statistics around (m - 1) * p / 100,
+// found by selection on a copy so the targets keep their pairing with x.
+double percentile_of(const std::vector<double>& targets, double percentile) {
+    if (!(percentile >= 0.0 && percentile <= 100.0)) {
+        throw std::invalid_argument("preprocess_data: percentile debe estar entre 0 y 100");
+    }
+    std::vector<double> v = targets;
+    const std::size_t m = v.size();
+    const double pos = (static_cast<double>(m - 1) * percentile) / 100.0;
+    const auto k = static_cast<std::size_t>(pos);  // pos lies in [0, m - 1]
+    const double frac = pos - static_cast<double>(k);
+    const auto kth = v.begin() + static_cast<std::ptrdiff_t>(k);
+    std::nth_element(v.begin(), kth, v.end());
+    const double a = *kth;
+    if (frac == 0.0 || k + 1 == m) return a;
+    // Selection leaves every larger order statistic after position k.
+    const double b = *std::min_element(kth + 1, v.end());
+    return (b - a) * frac + a;
+}
+
+int class_of(double target, bool binary, double threshold) {
+    if (binary) return target == 1.0 ? 1 : 0;
+    return target > threshold ? 1 : 0;
+}
+
+// Merges the sorted x of each class; on equal x class 0 goes first.
+void merge_classes(const std::vector<std::uint64_t>& keys0,
+                   const std::vector<std::uint64_t>& keys1, PreprocessedSample& sample) {
+    const std::size_t n0 = keys0.size();
+    const std::size_t n1 = keys1.size();
+    sample.x.resize(n0 + n1);
+    sample.y.resize(n0 + n1);
+    double* out_x = sample.x.data();
+    std::int32_t* out_y = sample.y.data();
+    std::size_t i = 0, j = 0, o = 0;
+    while (i < n0 && j < n1) {
+        const double a = from_order_key(keys0[i]);
+        const double b = from_order_key(keys1[j]);
+        // Compared as doubles, so -0.0 and +0.0 tie and class 0 still leads.
+        const bool take0 = a <= b;
+        out_x[o] = take0 ? a : b;
+        out_y[o] = take0 ? 0 : 1;
+        i += take0 ? 1 : 0;
+        j += take0 ? 0 : 1;
+        ++o;
+    }
+    for (; i < n0; ++i, ++o) {
+        out_x[o] = from_order_key(keys0[i]);
+        out_y[o] = 0;
+    }
+    for (; j < n1; ++j, ++o) {
+        out_x[o] = from_order_key(keys1[j]);
+        out_y[o] = 1;
+    }
+}
+
+}  // namespace
+
+PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
+                                   std::optional<double> value, double percentile) {
+    const std::size_t n = x.size();
+    PreprocessedSample sample;
+    sample.n_input = n;
+
+    // Kept x are stored as sort keys right away; targets stay paired by index.
+    std::vector<std::uint64_t> kept_keys;
+    std::vector<double> kept_targets;
+    std::vector<double> missing_x_targets;
+    kept_keys.reserve(n);
+    kept_targets.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double xi = x[i];
+        const double yi = y[i];
+        if (std::isfinite(xi)) {
+            if (std::isfinite(yi)) {
+                kept_keys.push_back(order_key(xi));
+                kept_targets.push_back(yi);
+            } else if (std::isnan(yi)) {
+                ++sample.n_missing_y;
+            } else {
+                ++sample.n_non_finite;
+            }
+        } else if (std::isnan(xi)) {
+            if (std::isfinite(yi)) {
+                ++sample.n_missing_x;
+                missing_x_targets.push_back(yi);
+            } else if (std::isnan(yi)) {
+                ++sample.n_missing_both;
+            } else {
+                ++sample.n_non_finite;
+            }
+        } else {
+            ++sample.n_non_finite;
+        }
+    }
+
+    const bool binary = is_binary(kept_targets);
+    sample.target_was_binary = binary;
+    if (!binary) {
+        sample.threshold = value ? *value : percentile_of(kept_targets, percentile);
+    }
+    const double threshold = sample.threshold;
+
+    for (const double target : missing_x_targets) {
+        if (binary) {
+            // Truncation toward zero, defined for every finite target: only 0
+            // and 1 enter the tally, whatever the magnitude of the rest.
+            const double truncated = std::trunc(target);
+            if (truncated == 0.0) {
+                ++sample.missing_c0;
+            } else if (truncated == 1.0) {
+                ++sample.missing_c1;
+            } else {
+                continue;
+            }
+        } else if (class_of(target, false, threshold) == 1) {
+            ++sample.missing_c1;
+        } else {
+            ++sample.missing_c0;
+        }
+        ++sample.n_missing;
+    }
+
+    // Split by class (class 0 compacted in place), sort each, then merge: the
+    // sort moves bare keys and ties between classes resolve in the merge.
+    std::vector<std::uint64_t> keys1;
+    std::size_t n0 = 0;
+    for (std::size_t i = 0; i < kept_keys.size(); ++i) {
+        if (class_of(kept_targets[i], binary, threshold) == 1) {
+            keys1.push_back(kept_keys[i]);
+        } else {
+            kept_keys[n0++] = kept_keys[i];
+        }
+    }
+    kept_keys.resize(n0);
+    std::vector<double>().swap(kept_targets);
+    radix_sort(kept_keys);
+    radix_sort(keys1);
+    merge_classes(kept_keys, keys1, sample);
+    sample.n_used = sample.x.size();
+    return sample;
+}
+
+}  // namespace tembrolin

@@ -1,0 +1,54 @@
+import numpy as np
+import pytest
+
+import _tembrolin as t
+
+
+def test_module_docstring():
+    assert t.__doc__ == "Python c_api bindings for the tembrolin C++ library"
+
+
+def test_suma_adds_as_floats_and_takes_positional_arguments_only():
+    assert t.suma(1, 2) == 3.0 and type(t.suma(1, 2)) is float
+    assert t.suma.__doc__.endswith("Suma dos valores\n")
+    with pytest.raises(TypeError):
+        t.suma(a=1, b=2)
+
+
+@pytest.mark.parametrize(
+    "name, doc",
+    [
+        ("compute_boundaries",
+         "Calcula boundaries; requiere que x,y ya vengan limpios/ordenados (sorted=True)"),
+        ("compute_boundaries_raw", "Prepara y calcula boundaries en una única llamada nativa"),
+        ("preprocess_data_native", "Preprocesado compartido: filtra, binariza y ordena en C++"),
+    ],
+)
+def test_docstrings(name, doc):
+    assert getattr(t, name).__doc__.rstrip("\n").endswith(doc)
+
+
+def test_value_conversion():
+    x, y = [1.0, 2.0, 3.0], [0.0, 5.0, 10.0]
+    # An int is the value 0.0; None means no value (the median, 5, is used).
+    assert list(t.compute_boundaries_raw(x, y, value=0)["c1"]) == [0, 0, 2]
+    assert list(t.compute_boundaries_raw(x, y, value=None)["c1"]) == [0, 0, 1]
+    assert list(t.compute_boundaries_raw(x, y, value=np.float32(7))["c1"]) == [0, 0, 1]
+    with pytest.raises(RuntimeError):
+        t.compute_boundaries_raw(x, y, value="1.0")
+
+
+@pytest.mark.parametrize("bad_sorted, accepted", [(None, False), (1, True), (np.bool_(True), True)])
+def test_bool_conversion(bad_sorted, accepted):
+    if accepted:
+        t.compute_boundaries([1.0], [0], sorted=bad_sorted)
+    else:
+        with pytest.raises(ValueError, match="usa sorted=True"):
+            t.compute_boundaries([1.0], [0], sorted=bad_sorted)
+
+
+def test_arrays_are_read_flat_whatever_their_shape():
+    x2d = np.arange(6.0).reshape(2, 3)
+    out = t.compute_boundaries(x2d, [0, 0, 0, 1, 1, 1])
+    assert list(out["pto_corte"]) == [0.0, 2.5, 5.0]
+    assert list(t.compute_boundaries(7.0, 1)["c1"]) == [0, 1]
