@@ -12,12 +12,6 @@
 namespace tembrolin {
 namespace {
 
-bool is_binary(const std::vector<double>& targets) {
-    // -0.0 == 0.0, so a negative zero counts as class 0.
-    return std::all_of(targets.begin(), targets.end(),
-                       [](double t) { return t == 0.0 || t == 1.0; });
-}
-
 // Linear interpolation between the order statistics around (m - 1) * p / 100,
 // found by selection on a copy so the targets keep their pairing with x.
 double percentile_of(const std::vector<double>& targets, double percentile) {
@@ -36,11 +30,6 @@ double percentile_of(const std::vector<double>& targets, double percentile) {
     // Selection leaves every larger order statistic after position k.
     const double b = *std::min_element(kth + 1, v.end());
     return (b - a) * frac + a;
-}
-
-int class_of(double target, bool binary, double threshold) {
-    if (binary) return target == 1.0 ? 1 : 0;
-    return target > threshold ? 1 : 0;
 }
 
 // Merges the sorted x of each class; on equal x class 0 goes first.
@@ -74,27 +63,19 @@ void merge_classes(const std::vector<std::uint64_t>& keys0,
     }
 }
 
-}  // namespace
-
-PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
-                                   std::optional<double> value, double percentile) {
-    const std::size_t n = x.size();
-    PreprocessedSample sample;
-    sample.n_input = n;
-
-    // Kept x are stored as sort keys right away; targets stay paired by index.
-    std::vector<std::uint64_t> kept_keys;
-    std::vector<double> kept_targets;
-    std::vector<double> missing_x_targets;
-    kept_keys.reserve(n);
-    kept_targets.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
+// Sorts each observation into its group, in input order. Kept pairs go to
+// `keep(key, target)`, which may return false to stop the walk; the result
+// says whether the walk went to the end.
+template <class Keep>
+bool sort_into_groups(std::span<const double> x, std::span<const double> y,
+                      PreprocessedSample& sample, std::vector<double>& missing_x_targets,
+                      Keep keep) {
+    for (std::size_t i = 0; i < x.size(); ++i) {
         const double xi = x[i];
         const double yi = y[i];
         if (std::isfinite(xi)) {
             if (std::isfinite(yi)) {
-                kept_keys.push_back(order_key(xi));
-                kept_targets.push_back(yi);
+                if (!keep(order_key(xi), yi)) return false;
             } else if (std::isnan(yi)) {
                 ++sample.n_missing_y;
             } else {
@@ -113,16 +94,12 @@ PreprocessedSample preprocess_data(std::span<const double> x, std::span<const do
             ++sample.n_non_finite;
         }
     }
+    return true;
+}
 
-    const bool binary = is_binary(kept_targets);
-    sample.target_was_binary = binary;
-    if (!binary) {
-        sample.threshold = value ? *value : percentile_of(kept_targets, percentile);
-    }
-    const double threshold = sample.threshold;
-
-    for (const double target : missing_x_targets) {
-        if (binary) {
+void tally_missing_x(const std::vector<double>& targets, PreprocessedSample& sample) {
+    for (const double target : targets) {
+        if (sample.target_was_binary) {
             // Truncation toward zero, defined for every finite target: only 0
             // and 1 enter the tally, whatever the magnitude of the rest.
             const double truncated = std::trunc(target);
@@ -133,30 +110,74 @@ PreprocessedSample preprocess_data(std::span<const double> x, std::span<const do
             } else {
                 continue;
             }
-        } else if (class_of(target, false, threshold) == 1) {
+        } else if (target > sample.threshold) {
             ++sample.missing_c1;
         } else {
             ++sample.missing_c0;
         }
         ++sample.n_missing;
     }
+}
 
-    // Split by class (class 0 compacted in place), sort each, then merge: the
-    // sort moves bare keys and ties between classes resolve in the merge.
+}  // namespace
+
+PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
+                                   std::optional<double> value, double percentile) {
+    const std::size_t n = x.size();
+    PreprocessedSample sample;
+    sample.n_input = n;
+    std::vector<double> missing_x_targets;
+    // Kept x are stored as sort keys, split by class: the sort then moves bare
+    // keys, and ties between the classes resolve in the merge.
+    std::vector<std::uint64_t> keys0;
     std::vector<std::uint64_t> keys1;
-    std::size_t n0 = 0;
-    for (std::size_t i = 0; i < kept_keys.size(); ++i) {
-        if (class_of(kept_targets[i], binary, threshold) == 1) {
-            keys1.push_back(kept_keys[i]);
+    keys0.reserve(n);
+    keys1.reserve(n);
+
+    // Most targets are already 0/1: try that first, with no copy of the targets.
+    // -0.0 == 0.0, so a negative zero is class 0.
+    const bool binary = sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
+        if (t == 0.0) {
+            keys0.push_back(key);
+        } else if (t == 1.0) {
+            keys1.push_back(key);
         } else {
-            kept_keys[n0++] = kept_keys[i];
+            return false;
         }
+        return true;
+    });
+    if (!binary) {
+        // Start over: the threshold needs every kept target before any class.
+        sample = PreprocessedSample{};
+        sample.n_input = n;
+        missing_x_targets.clear();
+        keys0.clear();
+        keys1.clear();
+        std::vector<double> targets;
+        targets.reserve(n);
+        sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
+            keys0.push_back(key);
+            targets.push_back(t);
+            return true;
+        });
+        sample.target_was_binary = false;
+        sample.threshold = value ? *value : percentile_of(targets, percentile);
+        // Class 0 is compacted in place; a y equal to the threshold is class 0.
+        std::size_t n0 = 0;
+        for (std::size_t i = 0; i < keys0.size(); ++i) {
+            if (targets[i] > sample.threshold) {
+                keys1.push_back(keys0[i]);
+            } else {
+                keys0[n0++] = keys0[i];
+            }
+        }
+        keys0.resize(n0);
     }
-    kept_keys.resize(n0);
-    std::vector<double>().swap(kept_targets);
-    radix_sort(kept_keys);
+    tally_missing_x(missing_x_targets, sample);
+
+    radix_sort(keys0);
     radix_sort(keys1);
-    merge_classes(kept_keys, keys1, sample);
+    merge_classes(keys0, keys1, sample);
     sample.n_used = sample.x.size();
     return sample;
 }

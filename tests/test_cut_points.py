@@ -1,0 +1,87 @@
+import math
+
+import numpy as np
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+from hypothesis.extra.numpy import arrays
+
+import _tembrolin as t
+
+NAN = math.nan
+BELOW_ONE = np.nextafter(1.0, 0.0)
+ABOVE_ONE = np.nextafter(1.0, 2.0)
+
+
+def records(out):
+    assert list(out) == ["pto_corte", "c0", "c1"]
+    assert [a.dtype for a in out.values()] == [np.float64, np.int64, np.int64]
+    return list(zip(out["pto_corte"].tolist(), out["c0"].tolist(), out["c1"].tolist()))
+
+
+@pytest.mark.parametrize(
+    "x, y, want",
+    [
+        ([], [], []),
+        ([5], [1], [(5, 0, 0), (5, 0, 1)]),
+        ([1, 2, 3], [0, 0, 0], [(1, 0, 0), (3, 3, 0)]),
+        ([1, 2, 3, 4], [0, 0, 1, 1], [(1, 0, 0), (2.5, 2, 0), (4, 2, 2)]),
+        ([1, 2, 3], [0, 1, 0], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 2, 1)]),
+        ([1, 1, 2], [0, 1, 1], [(1, 0, 0), (2, 1, 2)]),
+        ([1, 2, 3], [0, 2, 1], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 1, 2)]),
+        ([3, 1], [0, 1], [(3, 0, 0), (2, 1, 0), (1, 1, 1)]),
+        # Neighbours whose midpoint rounds onto one of them, or overflows.
+        ([1.0, ABOVE_ONE], [0, 1], [(1.0, 0, 0), (1.0, 1, 0), (ABOVE_ONE, 1, 1)]),
+        ([BELOW_ONE, 1.0], [0, 1], [(BELOW_ONE, 0, 0), (BELOW_ONE, 1, 0), (1.0, 1, 1)]),
+        ([1e308, 1.7e308], [0, 1], [(1e308, 0, 0), (1.35e308, 1, 0), (1.7e308, 1, 1)]),
+        ([-1.7e308, -1e308], [1, 0], [(-1.7e308, 0, 0), (-1.35e308, 0, 1), (-1e308, 1, 1)]),
+    ],
+    ids=["empty", "one", "one-class", "one-cut", "two-cuts", "tie-no-cut", "class-2",
+         "unsorted-walked-as-given", "adjacent-doubles", "midpoint-rounds-up",
+         "overflow", "negative-overflow"],
+)
+def test_compute_boundaries_cases(x, y, want):
+    assert records(t.compute_boundaries(np.array(x, float), np.array(y, np.int32))) == want
+
+
+def test_checks_in_order():
+    with pytest.raises(ValueError, match="^compute_boundaries: x e y deben tener la misma longitud$"):
+        t.compute_boundaries([1.0], [0, 1], sorted=False)
+    with pytest.raises(ValueError, match=r"^compute_boundaries: usa sorted=True \(los datos deben "
+                                         r"venir ya limpios y ordenados\)$"):
+        t.compute_boundaries([1.0], [0], sorted=False)
+    with pytest.raises(ValueError, match="^compute_boundaries: x e y deben tener la misma longitud$"):
+        t.compute_boundaries_raw([1.0], [0.0, 1.0])
+    with pytest.raises(ValueError, match="percentile"):
+        t.compute_boundaries_raw([1.0, 2.0], [0.5, 3.0], percentile=101)
+
+
+def test_raw_drops_then_walks():
+    out = t.compute_boundaries_raw([NAN, 2.0, 1.0], [1.0, 1.0, 0.0])
+    assert records(out) == [(1, 0, 0), (1.5, 1, 0), (2, 1, 1)]
+
+
+sorted_samples = st.integers(1, 60).flatmap(
+    lambda n: st.tuples(
+        arrays(np.float64, n, elements=st.one_of(
+            st.floats(-1e308, 1e308), st.sampled_from([1.0, float(ABOVE_ONE), float(BELOW_ONE)]))),
+        arrays(np.float64, n, elements=st.sampled_from([0.0, 1.0])),
+    )
+)
+
+
+@given(sorted_samples)
+def test_table_invariants(xy):
+    x, y = xy
+    out = t.compute_boundaries_raw(x, y)
+    sample = t.preprocess_data_native(x, y)
+    xs, n = sample["x"], len(x)
+    assert records(out) == records(t.compute_boundaries(sample["x"], sample["y"]))
+    pto, c0, c1 = out["pto_corte"], out["c0"], out["c1"]
+    assert 2 <= len(pto) <= n + 1
+    assert (pto[0], c0[0], c1[0]) == (xs[0], 0, 0)
+    assert (pto[-1], c0[-1] + c1[-1], c1[-1]) == (xs[-1], n, int(y.sum()))
+    assert np.all(np.diff(c0) >= 0) and np.all(np.diff(c1) >= 0)
+    # Every interior cut keeps exactly the observations before it on its left.
+    for cut, before in zip(pto[1:-1], (c0 + c1)[1:-1]):
+        assert np.count_nonzero(xs <= cut) == before

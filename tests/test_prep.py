@@ -1,0 +1,107 @@
+import math
+
+import numpy as np
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+from hypothesis.extra.numpy import arrays
+
+import _tembrolin as t
+
+NAN, INF = math.nan, math.inf
+
+
+def reference_preprocess(x, y, value=None, percentile=50.0):
+    """The sample as a user would compute it by hand: (x, class) sorted."""
+    kept = [(a, b) for a, b in zip(x, y) if math.isfinite(a) and math.isfinite(b)]
+    if all(b in (0.0, 1.0) for _, b in kept):
+        classes = [int(b) for _, b in kept]
+    else:
+        if value is None:
+            s = sorted(b for _, b in kept)
+            pos = ((len(s) - 1) * percentile) / 100
+            k = int(pos)
+            frac = pos - k
+            value = s[k] if frac == 0 or k + 1 == len(s) else (s[k + 1] - s[k]) * frac + s[k]
+        classes = [int(b > value) for _, b in kept]
+    pairs = sorted(zip((a for a, _ in kept), classes))
+    return [a for a, _ in pairs], [c for _, c in pairs]
+
+
+@pytest.mark.parametrize(
+    "x, y, kwargs, want_x, want_y",
+    [
+        ([], [], {}, [], []),
+        ([NAN, NAN], [0.0, 3.0], {}, [], []),
+        ([1, 2, 3], [0, 1, 1], {"value": 0.5}, [1, 2, 3], [0, 1, 1]),
+        ([1, 2, 3], [0, 1, 2], {}, [1, 2, 3], [0, 0, 1]),
+        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 50.0}, [1, 2, 3, 4], [0, 0, 1, 1]),
+        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 0.0}, [1, 2, 3, 4], [0, 1, 1, 1]),
+        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 100.0}, [1, 2, 3, 4], [0, 0, 0, 0]),
+        ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
+        ([2, 1, 1], [1, 1, 0], {}, [1, 1, 2], [0, 1, 1]),
+        ([1, NAN, INF, 3], [0, 1, 0, NAN], {}, [1], [0]),
+        ([1, 2], [-0.0, 1.0], {}, [1, 2], [0, 1]),
+        ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
+    ],
+    ids=["empty", "all-dropped", "binary-ignores-value", "median-of-0-1-2", "p50-even",
+         "p0-min", "p100-max", "nan-value", "ties-class-0-first", "drops-by-kind",
+         "negative-zero-target", "signed-zero-ties"],
+)
+def test_preprocess_cases(x, y, kwargs, want_x, want_y):
+    out = t.preprocess_data_native(np.array(x, float), np.array(y, float), **kwargs)
+    assert list(out) == ["x", "y"]
+    assert out["x"].dtype == np.float64 and out["y"].dtype == np.int32
+    assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
+
+
+@pytest.mark.parametrize("percentile", [150.0, -1.0, NAN])
+def test_percentile_checked_only_when_used(percentile):
+    t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)
+    t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], value=3.0, percentile=percentile)
+    with pytest.raises(ValueError, match="^preprocess_data: percentile debe estar entre 0 y 100$"):
+        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], percentile=percentile)
+
+
+def test_length_mismatch_comes_first():
+    with pytest.raises(ValueError, match="^preprocess_data: x e y deben tener la misma longitud$"):
+        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=-5)
+
+
+finite_or_not = st.one_of(
+    st.floats(allow_nan=True, allow_infinity=True),
+    st.sampled_from([0.0, -0.0, 1.0, 2.5]),
+)
+
+
+@given(
+    st.integers(0, 40).flatmap(
+        lambda n: st.tuples(
+            arrays(np.float64, n, elements=finite_or_not),
+            arrays(np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)),
+        )
+    ),
+    st.one_of(st.none(), st.floats(-10, 10)),
+)
+def test_preprocess_matches_hand_computation(xy, value):
+    x, y = xy
+    out = t.preprocess_data_native(x, y, value=value)
+    want_x, want_y = reference_preprocess(x.tolist(), y.tolist(), value)
+    # -0.0 and +0.0 are the same x; only the classes' order within them is fixed.
+    assert out["x"].tolist() == want_x
+    assert out["y"].tolist() == want_y
+
+
+@pytest.mark.parametrize("n, binary", [(600, True), (5000, True), (20000, False)])
+def test_large_samples_sort_like_lexsort(n, binary):
+    rng = np.random.default_rng(n)
+    x = np.round(rng.standard_normal(n), 2)  # many ties
+    x[rng.random(n) < 0.05] = -0.0
+    x[rng.random(n) < 0.02] = NAN
+    y = (rng.random(n) < 0.3).astype(float) if binary else rng.exponential(size=n)
+    out = t.preprocess_data_native(x, y)
+    keep = np.isfinite(x)
+    classes = y[keep] if binary else (y[keep] > np.median(y[keep])).astype(float)
+    order = np.lexsort((classes, x[keep]))
+    np.testing.assert_array_equal(out["x"], x[keep][order])
+    np.testing.assert_array_equal(out["y"], classes[order])
