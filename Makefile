@@ -5,6 +5,11 @@ VENV := .venv
 PY := $(VENV)/bin/python
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
 SANITIZE_DIR := build/sanitize
+BENCH_DIR := build/bench
+# A plain CMake build beside the one pip makes, for the sanitized module and the C++ bench.
+CONFIGURE = $(VENV)/bin/cmake -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+    -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
+    -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir) >/dev/null
 
 .PHONY: demo test test-sanitize bench clean
 
@@ -35,16 +40,16 @@ test: $(VENV)/.built
 # UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
 # is preloaded with ASan so that its interception of exceptions finds it.
 test-sanitize: $(VENV)/.deps
-	$(VENV)/bin/cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
-	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON \
-	    -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
-	    -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir) >/dev/null
+	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
 	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
 
 bench: $(VENV)/.built
+	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON
+	$(VENV)/bin/cmake --build $(BENCH_DIR) --target sort_gain
+	$(BENCH_DIR)/sort_gain
 	$(PY) -m bench
 
 clean:
