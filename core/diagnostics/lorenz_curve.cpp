@@ -10,105 +10,101 @@ namespace tembrolin {
 namespace {
 
 // Only how many observations of each class share each distinct x matters, not
-// their order within it. So the kept x of each class are sorted on their own by
-// radix sort and the two sorted runs are walked together, which gives the same
-// groups as a stable sort of the (x, y) pairs at a fraction of its cost.
+// their order within it. So the kept x of each class are radix-sorted on their
+// own and the two sorted runs are merged on the fly, which gives the groups of a
+// stable sort of the (x, y) pairs at a fraction of its cost.
 struct ClassKeys {
     std::vector<std::uint64_t> non_event;
     std::vector<std::uint64_t> event;
-    // The first kept zero in input order: it names the zero group, whose
-    // members may mix -0.0 and +0.0.
+    // The first kept zero in input order: a stable sort would name the zero group
+    // by it, and the group may mix -0.0 and +0.0.
     double first_zero = 0.0;
 };
 
 ClassKeys kept_keys(std::span<const double> x, std::span<const std::int32_t> y) {
-    std::size_t n0 = 0;
+    // Counted without branches: the classes come in no predictable order. Every
+    // bad y gives the same message, so learning of it after the pass is enough.
     std::size_t n1 = 0;
+    std::size_t kept = 0;
+    bool bad_class = false;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        if (std::isnan(x[i])) continue;  // its y is not looked at
-        if (y[i] == 0) {
-            ++n0;
-        } else if (y[i] == 1) {
-            ++n1;
-        } else {
-            throw std::invalid_argument("lorenz_curve: y debe contener solo 0 y 1");
-        }
+        const bool keep = !std::isnan(x[i]);  // a NaN x hides its y
+        kept += static_cast<std::size_t>(keep);
+        n1 += static_cast<std::size_t>(keep & (y[i] == 1));
+        bad_class |= keep & (y[i] != 0) & (y[i] != 1);
     }
-    if (n0 == 0 || n1 == 0) throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
+    if (bad_class) throw std::invalid_argument("lorenz_curve: y debe contener solo 0 y 1");
+    if (n1 == 0 || n1 == kept) throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
 
     ClassKeys keys;
-    keys.non_event.reserve(n0);
-    keys.event.reserve(n1);
+    keys.non_event.resize(kept - n1);
+    keys.event.resize(n1);
+    std::uint64_t* out[2] = {keys.non_event.data(), keys.event.data()};
     bool zero_seen = false;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        if (std::isnan(x[i])) continue;
-        if (x[i] == 0.0 && !zero_seen) {
-            keys.first_zero = x[i];
+        const double v = x[i];
+        if (std::isnan(v)) continue;
+        if (v == 0.0 && !zero_seen) {
+            keys.first_zero = v;
             zero_seen = true;
         }
-        (y[i] == 1 ? keys.event : keys.non_event).push_back(order_key(x[i]));
+        // -0.0 + 0.0 is +0.0: both zeros get one key, as they form one group.
+        *out[y[i] == 1]++ = order_key(v + 0.0);
     }
     radix_sort(keys.non_event);
     radix_sort(keys.event);
     return keys;
 }
 
-// Calls visit(x, non-events, events) for each group of equal x, ascending. Groups
-// compare as doubles, so -0.0 and +0.0 (adjacent in key order) form one group.
-template <class Visit>
-void for_each_group(const ClassKeys& keys, Visit visit) {
-    const auto& a = keys.non_event;
-    const auto& b = keys.event;
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() || j < b.size()) {
-        double group;
-        if (i == a.size()) {
-            group = from_order_key(b[j]);
-        } else if (j == b.size()) {
-            group = from_order_key(a[i]);
-        } else {
-            const double xa = from_order_key(a[i]);
-            const double xb = from_order_key(b[j]);
-            group = xb < xa ? xb : xa;
-        }
-        const std::size_t start_i = i;
-        const std::size_t start_j = j;
-        while (i < a.size() && from_order_key(a[i]) == group) ++i;
-        while (j < b.size() && from_order_key(b[j]) == group) ++j;
-        visit(group, i - start_i, j - start_j);
-    }
-}
-
 }  // namespace
 
 LorenzCurve lorenz_curve(std::span<const double> x, std::span<const std::int32_t> y) {
     const ClassKeys keys = kept_keys(x, y);
+    const auto& a = keys.non_event;
+    const auto& b = keys.event;
+    const auto total0 = static_cast<double>(a.size());
+    const auto total1 = static_cast<double>(b.size());
 
-    std::size_t groups = 0;
-    for_each_group(keys, [&](double, std::size_t, std::size_t) { ++groups; });
-
-    const auto total0 = static_cast<double>(keys.non_event.size());
-    const auto total1 = static_cast<double>(keys.event.size());
     LorenzCurve curve{{}, 0.0, 0.0};
-    curve.points.reserve(groups);
+    // An upper bound; the pages past the last point are never touched.
+    curve.points.reserve(a.size() + b.size());
     std::size_t c0 = 0;
     std::size_t c1 = 0;
     double prev_ne = 0.0;
     double prev_e = 0.0;
     double area = 0.0;
-    for_each_group(keys, [&](double group, std::size_t non_events, std::size_t events) {
-        c0 += non_events;
-        c1 += events;
+    auto close_group = [&](std::uint64_t key) {
         const double ne = static_cast<double>(c0) / total0;
         const double e = static_cast<double>(c1) / total1;
         // Trapezoid from the previous point; the curve starts at (0, 0).
         area += (e + prev_e) * (ne - prev_ne) * 0.5;
-        const double value = group == 0.0 ? keys.first_zero : group;
-        curve.points.push_back({value, ne, e});
+        const double group = from_order_key(key);
+        curve.points.push_back({group == 0.0 ? keys.first_zero : group, ne, e});
         prev_ne = ne;
         prev_e = e;
-    });
+    };
+    // Both runs are non-empty, so the first group is the smaller head.
+    std::uint64_t current = b[0] < a[0] ? b[0] : a[0];
+    auto take = [&](std::uint64_t key, bool event) {
+        if (key != current) {
+            close_group(current);
+            current = key;
+        }
+        c1 += static_cast<std::size_t>(event);
+        c0 += static_cast<std::size_t>(!event);
+    };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool event = b[j] < a[i];
+        take(event ? b[j] : a[i], event);
+        i += static_cast<std::size_t>(!event);
+        j += static_cast<std::size_t>(event);
+    }
+    for (; i < a.size(); ++i) take(a[i], false);
+    for (; j < b.size(); ++j) take(b[j], true);
+    close_group(current);
+
     curve.auc = 1.0 - area;
     curve.gini = (curve.auc + curve.auc) - 1.0;
     return curve;
