@@ -1,7 +1,5 @@
 #include "glue.hpp"
 
-#include <new>
-
 #include "diagnostics/aggregate_membership.hpp"
 #include "diagnostics/compare_distributions.hpp"
 #include "diagnostics/lorenz_curve.hpp"
@@ -16,7 +14,8 @@ namespace {
 py::dict compare_distributions_native(const carray<double>& reference,
                                       const carray<double>& current,
                                       const carray<double>& splits, double epsilon) {
-    const auto result = compare_distributions(flat(reference), flat(current), flat(splits), epsilon);
+    const auto result =
+        compare_distributions(flat(reference), flat(current), flat(splits), epsilon);
     py::dict d;
     d["count_reference"] = column<std::int64_t>(result.rows, &DistributionBin::count_reference);
     d["count_current"] = column<std::int64_t>(result.rows, &DistributionBin::count_current);

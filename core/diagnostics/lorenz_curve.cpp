@@ -34,7 +34,9 @@ ClassKeys kept_keys(std::span<const double> x, std::span<const std::int32_t> y) 
         bad_class |= keep & (y[i] != 0) & (y[i] != 1);
     }
     if (bad_class) throw std::invalid_argument("lorenz_curve: y debe contener solo 0 y 1");
-    if (n1 == 0 || n1 == kept) throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
+    if (n1 == 0 || n1 == kept) {
+        throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
+    }
 
     ClassKeys keys;
     keys.non_event.resize(kept - n1);

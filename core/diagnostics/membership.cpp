@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -17,7 +16,8 @@ MembershipShape membership_shape(std::size_t n, std::span<const double> represen
     for (std::size_t i = 1; i < k; ++i) {
         // Negated so that a NaN fails too.
         if (!(representatives[i] > representatives[i - 1])) {
-            throw std::invalid_argument("membership: representantes deben ser crecientes y únicos");
+            throw std::invalid_argument(
+                "membership: representantes deben ser crecientes y únicos");
         }
     }
     // Neither a vector nor a NumPy array can hold more bytes than ptrdiff_t counts;
