@@ -60,10 +60,12 @@ py::array_t<double> aggregate_membership_native(const carray<double>& membership
     if (membership.ndim() != 2 || membership.shape(1) != values.size()) {
         throw std::invalid_argument("aggregate_membership: dimensiones incompatibles");
     }
-    return to_array(aggregate_membership(flat(membership),
-                                         static_cast<std::size_t>(membership.shape(0)),
-                                         static_cast<std::size_t>(membership.shape(1)),
-                                         flat(values), standardize));
+    // Written straight into the new array, like the membership matrix.
+    const auto n = static_cast<std::size_t>(membership.shape(0));
+    py::array_t<double> out(membership.shape(0));
+    aggregate_membership(flat(membership), n, static_cast<std::size_t>(membership.shape(1)),
+                         flat(values), standardize, {out.mutable_data(), n});
+    return out;
 }
 
 }  // namespace

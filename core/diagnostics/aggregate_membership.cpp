@@ -1,5 +1,6 @@
 #include "diagnostics/aggregate_membership.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -11,10 +12,22 @@ namespace {
 // sums overlap instead of waiting on one another's additions.
 constexpr std::size_t rows_together = 4;
 
+// The sums are too quick for the hardware's own prefetching to keep up, so the
+// rows a few blocks ahead are asked for in advance, one cache line at a time.
+constexpr std::size_t rows_ahead = 4 * rows_together;
+constexpr std::size_t doubles_per_line = 8;
+
+void prefetch_rows(std::span<const double> matrix, std::size_t first, std::size_t k) {
+    const std::size_t begin = first * k;
+    const std::size_t end = std::min(begin + rows_together * k, matrix.size());
+    for (std::size_t c = begin; c < end; c += doubles_per_line) __builtin_prefetch(&matrix[c]);
+}
+
 void weighted_sums(std::span<const double> matrix, std::size_t n, std::size_t k,
-                   std::span<const double> values, std::vector<double>& result) {
+                   std::span<const double> values, std::span<double> result) {
     std::size_t i = 0;
     for (; i + rows_together <= n; i += rows_together) {
+        prefetch_rows(matrix, i + rows_ahead, k);
         const double* row = matrix.data() + i * k;
         double s0 = 0.0;
         double s1 = 0.0;
@@ -41,13 +54,12 @@ void weighted_sums(std::span<const double> matrix, std::size_t n, std::size_t k,
 
 }  // namespace
 
-std::vector<double> aggregate_membership(std::span<const double> matrix, std::size_t n,
-                                         std::size_t k, std::span<const double> values,
-                                         bool standardize) {
+void aggregate_membership(std::span<const double> matrix, std::size_t n, std::size_t k,
+                          std::span<const double> values, bool standardize,
+                          std::span<double> result) {
     if (k == 0) throw std::invalid_argument("aggregate_membership: k debe ser positivo");
-    std::vector<double> result(n);
     weighted_sums(matrix, n, k, values, result);
-    if (!standardize || n < 2) return result;
+    if (!standardize || n < 2) return;
 
     const auto count = static_cast<double>(n);
     double total = 0.0;
@@ -63,6 +75,13 @@ std::vector<double> aggregate_membership(std::span<const double> matrix, std::si
     if (sd > 0.0) {
         for (double& r : result) r = (r - mean) / sd;
     }
+}
+
+std::vector<double> aggregate_membership(std::span<const double> matrix, std::size_t n,
+                                         std::size_t k, std::span<const double> values,
+                                         bool standardize) {
+    std::vector<double> result(n);
+    aggregate_membership(matrix, n, k, values, standardize, result);
     return result;
 }
 

@@ -12,4 +12,10 @@ std::vector<double> aggregate_membership(std::span<const double> matrix, std::si
                                          std::size_t k, std::span<const double> values,
                                          bool standardize);
 
+// The same, written into result, which holds n doubles: a caller that owns the
+// output storage is spared a second buffer and its copy.
+void aggregate_membership(std::span<const double> matrix, std::size_t n, std::size_t k,
+                          std::span<const double> values, bool standardize,
+                          std::span<double> result);
+
 }  // namespace tembrolin
