@@ -50,8 +50,8 @@ py::array_t<double> membership_native(const carray<double>& x,
     // both extents and the byte count fit NumPy's sizes.
     py::array_t<double> out({static_cast<py::ssize_t>(shape.rows),
                              static_cast<py::ssize_t>(shape.columns)});
-    fill_membership(flat(x), flat(representatives),
-                    {out.mutable_data(), static_cast<std::size_t>(out.size())});
+    membership(flat(x), flat(representatives),
+               {out.mutable_data(), static_cast<std::size_t>(out.size())});
     return out;
 }
 

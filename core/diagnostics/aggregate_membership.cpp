@@ -77,12 +77,4 @@ void aggregate_membership(std::span<const double> matrix, std::size_t n, std::si
     }
 }
 
-std::vector<double> aggregate_membership(std::span<const double> matrix, std::size_t n,
-                                         std::size_t k, std::span<const double> values,
-                                         bool standardize) {
-    std::vector<double> result(n);
-    aggregate_membership(matrix, n, k, values, standardize, result);
-    return result;
-}
-
 }  // namespace tembrolin

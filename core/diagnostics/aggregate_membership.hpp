@@ -2,18 +2,12 @@
 
 #include <cstddef>
 #include <span>
-#include <vector>
 
 namespace tembrolin {
 
 // The membership-weighted sum of values over each row of a row-major n x k matrix,
-// optionally standardised to mean 0 and sample standard deviation 1.
-std::vector<double> aggregate_membership(std::span<const double> matrix, std::size_t n,
-                                         std::size_t k, std::span<const double> values,
-                                         bool standardize);
-
-// The same, written into result, which holds n doubles: a caller that owns the
-// output storage is spared a second buffer and its copy.
+// optionally standardised to mean 0 and sample standard deviation 1, written
+// into result, which holds n doubles: the caller owns the output storage.
 void aggregate_membership(std::span<const double> matrix, std::size_t n, std::size_t k,
                           std::span<const double> values, bool standardize,
                           std::span<double> result);

@@ -29,8 +29,8 @@ MembershipShape membership_shape(std::size_t n, std::span<const double> represen
     return {n, columns, n * columns};
 }
 
-void fill_membership(std::span<const double> x, std::span<const double> representatives,
-                     std::span<double> out) {
+void membership(std::span<const double> x, std::span<const double> representatives,
+                std::span<double> out) {
     const std::size_t k = representatives.size();
     const std::size_t columns = k + 1;
     const double first = representatives[0];
@@ -55,14 +55,6 @@ void fill_membership(std::span<const double> x, std::span<const double> represen
         }
         row += columns;
     }
-}
-
-std::vector<double> membership(std::span<const double> x,
-                               std::span<const double> representatives) {
-    const MembershipShape shape = membership_shape(x.size(), representatives);
-    std::vector<double> out(shape.cells);
-    fill_membership(x, representatives, out);
-    return out;
 }
 
 }  // namespace tembrolin

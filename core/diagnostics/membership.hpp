@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <span>
-#include <vector>
 
 namespace tembrolin {
 
@@ -18,14 +17,12 @@ struct MembershipShape {
 // std::bad_alloc, as an allocation of it would.
 MembershipShape membership_shape(std::size_t n, std::span<const double> representatives);
 
-// Writes the row-major membership matrix of x into out, which holds shape.cells
-// doubles (any prior contents are overwritten) for the checked representatives.
-void fill_membership(std::span<const double> x, std::span<const double> representatives,
-                     std::span<double> out);
-
 // The linear membership of each value to its two neighbouring representatives,
-// as a row-major n x (k + 1) matrix; NaN values belong to the last column.
-std::vector<double> membership(std::span<const double> x,
-                               std::span<const double> representatives);
+// as a row-major n x (k + 1) matrix written into out, which holds shape.cells
+// doubles for the representatives checked by membership_shape; NaN values
+// belong to the last column. The caller owns the storage: at a million rows the
+// matrix is hundreds of megabytes, too much to build twice.
+void membership(std::span<const double> x, std::span<const double> representatives,
+                std::span<double> out);
 
 }  // namespace tembrolin
