@@ -79,31 +79,30 @@ py::array_t<std::int64_t> binning_transform(const carray<double>& x,
     return out;
 }
 
-py::dict binning_summary_binary(const carray<double>& x, const carray<std::int32_t>& y,
-                                const carray<double>& splits, const std::string& representative) {
+// The steps both bin summaries share: lengths, split points with the lock held,
+// then the representative and the core routine with it released.
+template <class Target, class Row>
+std::vector<Row> summarize(const carray<double>& x, const carray<Target>& y,
+                           const carray<double>& splits, const std::string& representative,
+                           std::vector<Row> (*routine)(std::span<const double>,
+                                                       std::span<const Target>,
+                                                       std::span<const double>, Representative)) {
     require_same_length(x, y, "binning: x e y deben tener la misma longitud");
     const SplitPoints prepared = prepare_splits(flat(splits));
-    std::vector<BinarySummaryRow> rows;
-    {
-        py::gil_scoped_release release;
-        rows = summarize_bins_binary(flat(x), flat(y), prepared,
-                                     parse_representative(representative));
-    }
-    return binary_summary_dict(rows);
+    py::gil_scoped_release release;
+    return routine(flat(x), flat(y), prepared, parse_representative(representative));
+}
+
+py::dict binning_summary_binary(const carray<double>& x, const carray<std::int32_t>& y,
+                                const carray<double>& splits, const std::string& representative) {
+    return binary_summary_dict(summarize(x, y, splits, representative, &summarize_bins_binary));
 }
 
 py::dict binning_summary_continuous(const carray<double>& x, const carray<double>& y,
                                     const carray<double>& splits,
                                     const std::string& representative) {
-    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
-    const SplitPoints prepared = prepare_splits(flat(splits));
-    std::vector<ContinuousSummaryRow> rows;
-    {
-        py::gil_scoped_release release;
-        rows = summarize_bins_continuous(flat(x), flat(y), prepared,
-                                         parse_representative(representative));
-    }
-    return continuous_summary_dict(rows);
+    return continuous_summary_dict(
+        summarize(x, y, splits, representative, &summarize_bins_continuous));
 }
 
 }  // namespace
