@@ -5,9 +5,6 @@
 
 namespace tembrolin {
 
-// The finite values of x in input order; none at all is an error.
-std::vector<double> finite_values(std::span<const double> x);
-
 // The finite values of x, ascending; none at all is an error.
 std::vector<double> finite_sorted_values(std::span<const double> x);
 

@@ -3,55 +3,67 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
+#include "binning/finite_order_statistics.hpp"
 #include "binning/finite_values.hpp"
-#include "binning/order_statistics.hpp"
 #include "binning/quantile.hpp"
-#include "sort/radix_sort.hpp"
 
 namespace tembrolin {
 namespace {
 
-// Up to this many quantiles, selecting their order statistics beats a full sort.
+// Up to this many quantiles, fetching their order statistics beats a full sort.
 constexpr std::uint64_t most_selected_quantiles = 256;
 
 double quantile_level(std::uint64_t i, std::uint64_t n_bins) {
     return static_cast<double>(i) / static_cast<double>(n_bins);
 }
 
-// Puts in place every order statistic the quantiles of n_bins bins read, and
-// the extremes; a sort when there are many.
-void order_for_quantiles(std::vector<double>& s, std::uint64_t n_bins) {
+// The i / n_bins quantiles, i = 1 .. n_bins - 1, of the finite values of x,
+// each exactly binning_quantile of the sorted finite values.
+std::vector<double> quantiles_of_finite(std::span<const double> x,
+                                        const FiniteHistogram& histogram,
+                                        std::uint64_t n_bins) {
+    std::vector<double> out;
+    out.reserve(static_cast<std::size_t>(n_bins - 1));  // as the caller's room for the splits
     if (n_bins - 1 > most_selected_quantiles) {
-        sort_doubles(s);
-        return;
+        const std::vector<double> s = finite_sorted_values(x);
+        for (std::uint64_t i = 1; i < n_bins; ++i) {
+            out.push_back(binning_quantile(s, quantile_level(i, n_bins)));
+        }
+        return out;
     }
-    std::vector<std::size_t> positions{0, s.size() - 1};
+    std::vector<QuantilePosition> where;
+    std::vector<std::size_t> positions;
     for (std::uint64_t i = 1; i < n_bins; ++i) {
-        const QuantilePosition p = quantile_position(s.size(), quantile_level(i, n_bins));
-        positions.push_back(p.j);
-        positions.push_back(p.c);
+        where.push_back(quantile_position(histogram.count, quantile_level(i, n_bins)));
+        positions.push_back(where.back().j);
+        positions.push_back(where.back().c);
     }
-    select_order_statistics(s, std::move(positions));
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    const std::vector<double> values = finite_order_statistics(x, histogram, positions);
+    auto value_at = [&](std::size_t position) {
+        const auto it = std::lower_bound(positions.begin(), positions.end(), position);
+        return values[static_cast<std::size_t>(it - positions.begin())];
+    };
+    for (const QuantilePosition& p : where) {
+        out.push_back(interpolate(value_at(p.j), value_at(p.c), p.f));
+    }
+    return out;
 }
 
 }  // namespace
 
 SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins) {
     if (n_bins == 0) throw std::invalid_argument("binning: n_bins debe ser al menos 1");
-    std::vector<double> s = finite_values(x);
-    if (n_bins == 1) return {};
+    const FiniteHistogram histogram = histogram_of_finite(x);
     // Only compared with ==, < and >=, where -0.0 and +0.0 are alike.
-    const auto [min_it, max_it] = std::minmax_element(s.begin(), s.end());
-    const double min = *min_it;
-    const double max = *max_it;
-    if (min == max) return {};
+    const double min = histogram.min;
+    const double max = histogram.max;
+    if (n_bins == 1 || min == max) return {};
     SplitPoints out = reserve_split_points(n_bins);
-    order_for_quantiles(s, n_bins);
-    for (std::uint64_t i = 1; i < n_bins; ++i) {
-        const double e = binning_quantile(s, quantile_level(i, n_bins));
+    for (const double e : quantiles_of_finite(x, histogram, n_bins)) {
         // A split at the largest value would leave the last bin empty; one at
         // the smallest still separates it from the rest.
         if (std::isfinite(e) && e >= min && e < max && (out.empty() || e > out.back())) {
