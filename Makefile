@@ -32,14 +32,15 @@ test: $(VENV)/.built
 	$(PY) -m pytest
 
 # The same suite against a second build with AddressSanitizer and
-# UndefinedBehaviorSanitizer; the first report aborts the run.
+# UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
+# is preloaded with ASan so that its interception of exceptions finds it.
 test-sanitize: $(VENV)/.deps
 	$(VENV)/bin/cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON \
 	    -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
 	    -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir) >/dev/null
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
-	LD_PRELOAD=$$(g++ -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0 \
+	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
 	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
 

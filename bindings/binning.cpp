@@ -44,24 +44,26 @@ py::dict continuous_summary_dict(const std::vector<ContinuousSummaryRow>& rows) 
     return d;
 }
 
-// While the lock is released the core reads only the buffers of the argument
-// arrays, which this call keeps alive, and the strings already copied out.
+// While the lock is released the core reads only spans into the buffers of the
+// argument arrays, which this call keeps alive, and the strings already copied
+// out of their Python objects.
 
 py::array_t<double> binning_splits(const carray<double>& x, const std::string& method,
                                    std::uint64_t n_bins, const std::string& range,
                                    double lower_quantile, double upper_quantile, double k,
                                    const carray<double>& custom_splits) {
     const std::optional<SplitMethod> chosen = split_method_named(method);
+    const std::span<const double> values = flat(x);
     SplitPoints splits;
     if (chosen == SplitMethod::custom) splits = validate_custom_splits(custom_splits);
     {
         py::gil_scoped_release release;
         if (!chosen) throw std::invalid_argument("binning: method no reconocido");
         if (chosen == SplitMethod::equal_width) {
-            splits = equal_width_splits(flat(x), n_bins, parse_range_mode(range), lower_quantile,
+            splits = equal_width_splits(values, n_bins, parse_range_mode(range), lower_quantile,
                                         upper_quantile, k);
         } else if (chosen == SplitMethod::quantile) {
-            splits = quantile_splits(flat(x), n_bins);
+            splits = quantile_splits(values, n_bins);
         }
     }
     return to_array(splits);
@@ -70,11 +72,12 @@ py::array_t<double> binning_splits(const carray<double>& x, const std::string& m
 py::array_t<std::int64_t> binning_transform(const carray<double>& x,
                                             const carray<double>& splits) {
     const SplitPoints prepared = prepare_splits(flat(splits));
+    const std::span<const double> values = flat(x);
     py::array_t<std::int64_t> out(x.size());
-    const std::span<std::int64_t> bins(out.mutable_data(), static_cast<std::size_t>(x.size()));
+    const std::span<std::int64_t> bins(out.mutable_data(), values.size());
     {
         py::gil_scoped_release release;
-        assign_bins(flat(x), prepared, bins);
+        assign_bins(values, prepared, bins);
     }
     return out;
 }
@@ -89,8 +92,10 @@ std::vector<Row> summarize(const carray<double>& x, const carray<Target>& y,
                                                        std::span<const double>, Representative)) {
     require_same_length(x, y, "binning: x e y deben tener la misma longitud");
     const SplitPoints prepared = prepare_splits(flat(splits));
+    const std::span<const double> values = flat(x);
+    const std::span<const Target> targets = flat(y);
     py::gil_scoped_release release;
-    return routine(flat(x), flat(y), prepared, parse_representative(representative));
+    return routine(values, targets, prepared, parse_representative(representative));
 }
 
 py::dict binning_summary_binary(const carray<double>& x, const carray<std::int32_t>& y,

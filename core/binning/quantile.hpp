@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <span>
 
 namespace tembrolin {
@@ -19,10 +20,11 @@ QuantilePosition quantile_position(std::size_t m, double q);
 // The value at fraction f between two neighbouring order statistics.
 double interpolate(double lower, double upper, double f);
 
-// The q-quantile of a non-empty ascending sequence. Reads only the two
+// The q-quantile of an ascending sequence (NaN when it is empty). Reads only the two
 // positions quantile_position names, so a sequence whose order statistics sit
 // in place at those positions serves as well as a fully sorted one.
 inline double binning_quantile(std::span<const double> sorted, double q) {
+    if (sorted.empty()) return std::numeric_limits<double>::quiet_NaN();  // nothing to read
     const QuantilePosition p = quantile_position(sorted.size(), q);
     return interpolate(sorted[p.j], sorted[p.c], p.f);
 }
