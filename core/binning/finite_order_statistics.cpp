@@ -18,7 +18,9 @@ namespace {
 constexpr int bucket_bits = 16;
 constexpr std::size_t bucket_count = std::size_t{1} << bucket_bits;
 
-std::size_t bucket_of(double v) { return static_cast<std::size_t>(order_key(v) >> (64 - bucket_bits)); }
+std::size_t bucket_of(double v) {
+    return static_cast<std::size_t>(order_key(v) >> (64 - bucket_bits));
+}
 
 }  // namespace
 

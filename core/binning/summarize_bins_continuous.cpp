@@ -50,7 +50,8 @@ std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const doub
         sort_doubles(t);
         const std::int64_t c = count[slot];
         const bool empty = t.empty();
-        const BinBounds bounds = slot == missing_slot ? BinBounds{nan, nan} : bin_bounds(slot, splits);
+        const BinBounds bounds =
+            slot == missing_slot ? BinBounds{nan, nan} : bin_bounds(slot, splits);
         // The mean adds the sorted targets in ascending order, from 0.0.
         rows.push_back({
             bounds.left,
