@@ -158,8 +158,11 @@ def test_binary_summary_example():
         ([1, INF], [0, 1], [5], "mean",
          [(-INF, 5, 1, 0.5, 1, 0, 0, 1), (5, INF, 1, 0.5, 0, 1, 1, INF)]),
         ([1, INF, INF], [0, 1, 1], [], "median", [(-INF, INF, 3, 1, 1, 2, 2 / 3, INF)]),
+        # The two middle values are a distance apart that overflows.
+        ([-1e308, 1e308], [0, 1], [], "median", [(-INF, INF, 2, 1, 1, 1, 0.5, 0.0)]),
     ],
-    ids=["empty", "median-even", "mean", "inf-in-last-bin", "median-next-to-inf"],
+    ids=["empty", "median-even", "mean", "inf-in-last-bin", "median-next-to-inf",
+         "median-of-extremes"],
 )
 def test_binary_summary_rows(x, y, cuts, representative, expected):
     assert same(rows(t.binning_summary_binary(x, y, cuts, representative)), expected)

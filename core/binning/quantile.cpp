@@ -25,7 +25,11 @@ double interpolate(double lower, double upper, double f) {
     // Between a finite value and an infinity every point but the finite end is
     // that infinity; inf - (-inf) below stays NaN on purpose.
     if (std::isinf(lower) != std::isinf(upper)) return std::isinf(lower) ? lower : upper;
-    return (upper - lower) * f + lower;
+    const double width = upper - lower;
+    // Two finite values of opposite signs near the largest double: their
+    // distance overflows, but the weighted sum of the two ends does not.
+    if (std::isinf(width) && std::isfinite(lower)) return lower * (1.0 - f) + upper * f;
+    return width * f + lower;
 }
 
 }  // namespace tembrolin
