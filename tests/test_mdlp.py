@@ -224,6 +224,18 @@ def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight):
     same_table(t.mdlp_raw(x, y.astype(float), *args), full["mdlp"])
 
 
+def test_unsorted_data_with_nan_give_defined_segments():
+    # Taken as given: NaN cut values must not upset the ordering of the accepted cuts.
+    x = np.array([1, np.nan, 3, 0, np.nan, 2, 5, -1, np.nan, 4.0] * 5)
+    y = np.array([0, 1, 0, 1, 1, 0, 1, 0, 0, 1] * 5, dtype=np.int32)
+    first, again = (t.mdlp_full(x, y, *mdlp_args(alpha_pos=0.0, beta_struct=0.0)) for _ in "ab")
+    right = first["summary"]["right"]
+    assert first["summary"]["total"].sum() == len(x)
+    assert np.all(np.diff(right[~np.isnan(right)]) >= 0)
+    for part in ("mdlp", "summary"):
+        same_table(first[part], again[part])
+
+
 RAW_PAIRS = st.lists(st.tuples(st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
                                 st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50)
 
