@@ -1,0 +1,119 @@
+#include "mdlp/segment_evaluation.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace tembrolin {
+namespace {
+
+// log2(3^2 - 2): the structure term of the two-class acceptance test.
+constexpr double log2_of_7 = 2.807354922057604;
+
+// The table may come from a caller with any int64 counts. Differences and sums
+// wrap around in two's complement, so an absurd table gives a defined (if
+// meaningless) result; on a real table nothing overflows and nothing changes.
+std::int64_t wrapping_add(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
+std::int64_t wrapping_sub(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
+
+bool rate_rule_active(const MdlpParams& params) {
+    return (params.monotonicity == MonotonicityMode::event_rate ||
+            params.monotonicity == MonotonicityMode::event_rate_too) &&
+           params.mono_dir != 0;
+}
+
+// An empty side has the rate 0/0 = NaN, which fails every comparison and so the rule.
+bool rates_in_direction(std::int64_t l1, std::int64_t nL, std::int64_t r1, std::int64_t nR,
+                        std::int32_t mono_dir) {
+    const double rate_left = static_cast<double>(l1) / static_cast<double>(nL);
+    const double rate_right = static_cast<double>(r1) / static_cast<double>(nR);
+    return mono_dir > 0 ? rate_right >= rate_left : rate_left >= rate_right;
+}
+
+// Internal, so the hot loop inlines it: the exported symbol could be interposed
+// and is reached only through the PLT.
+inline double entropy(std::int64_t a, std::int64_t b) {
+    const std::int64_t total = wrapping_add(a, b);
+    if (total == 0 || a == 0 || b == 0) return 0.0;
+    const double n = static_cast<double>(total);
+    const double p1 = static_cast<double>(b) / n;
+    const double p0 = static_cast<double>(a) / n;
+    // The class-1 term first, as the cost model states it.
+    return -(p1 * std::log2(p1) + p0 * std::log2(p0));
+}
+
+}  // namespace
+
+double binary_entropy(std::int64_t a, std::int64_t b) { return entropy(a, b); }
+
+SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R) {
+    SegmentSpan segment{L, R, 0, 0, 0, 0};
+    if (table.empty() || L >= R || R >= table.size()) return segment;
+    segment.base_c0 = table[L].c0;
+    segment.base_c1 = table[L].c1;
+    segment.seg_c0 = wrapping_sub(table[R].c0, table[L].c0);
+    segment.seg_c1 = wrapping_sub(table[R].c1, table[L].c1);
+    return segment;
+}
+
+SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
+                                   const MdlpParams& params) {
+    SegmentEvaluation result;
+    const std::uint64_t L = segment.L;
+    const std::uint64_t R = segment.R;
+    const std::int64_t N = wrapping_add(segment.seg_c0, segment.seg_c1);
+    if (table.empty() || L >= R || R >= table.size() || N <= 1) return result;
+
+    const double n = static_cast<double>(N);
+    const double H = entropy(segment.seg_c0, segment.seg_c1);
+    const double cost_pos = std::log2(n - 1.0) / n;
+    const bool rule = rate_rule_active(params);
+    const std::int64_t minobs = params.minobs;
+
+    double best = std::numeric_limits<double>::infinity();
+    std::uint64_t best_idx = 0;
+    double best_HL = 0.0;
+    double best_HR = 0.0;
+    const CutPoint* records = table.data();
+    for (std::uint64_t i = L + 1; i < R; ++i) {
+        const std::int64_t l0 = wrapping_sub(records[i].c0, segment.base_c0);
+        const std::int64_t l1 = wrapping_sub(records[i].c1, segment.base_c1);
+        const std::int64_t nL = wrapping_add(l0, l1);
+        if (nL <= minobs) continue;
+        const std::int64_t r0 = wrapping_sub(segment.seg_c0, l0);
+        const std::int64_t r1 = wrapping_sub(segment.seg_c1, l1);
+        const std::int64_t nR = wrapping_add(r0, r1);
+        if (nR <= minobs) continue;
+        // Checked before the entropies, which do not depend on it: a cut that
+        // breaks the rule costs no logarithm.
+        if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) continue;
+        const double HL = entropy(l0, l1);
+        const double HR = entropy(r0, r1);
+        const double w = (static_cast<double>(nR) * HR + static_cast<double>(nL) * HL) / n;
+        // Strict: among equal weighted entropies the lowest index stays.
+        if (w < best) {
+            best = w;
+            best_idx = i;
+            best_HL = HL;
+            best_HR = HR;
+        }
+    }
+    if (!std::isfinite(best)) return result;
+
+    // The fields of the best cut, from the same values the loop compared.
+    result.has_candidate = true;
+    result.idx = best_idx;
+    result.pto = records[best_idx].pto_corte;
+    result.gain = H - best;
+    result.cost_pos = cost_pos;
+    result.cost_struct = (log2_of_7 - 2.0 * ((H - best_HL) - best_HR)) / n;
+    result.cost = result.cost_struct * params.beta_struct + result.cost_pos * params.alpha_pos;
+    result.found = result.gain > result.cost;
+    return result;
+}
+
+}  // namespace tembrolin

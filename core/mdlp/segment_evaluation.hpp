@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mdlp/params.hpp"
+#include "types/cut_point_table.hpp"
+
+namespace tembrolin {
+
+// One segment of a cut-point table, between records L < R, with the counts of
+// record L and the class counts inside the segment.
+struct SegmentSpan {
+    std::uint64_t L = 0;
+    std::uint64_t R = 0;
+    std::int64_t base_c0 = 0;
+    std::int64_t base_c1 = 0;
+    std::int64_t seg_c0 = 0;
+    std::int64_t seg_c1 = 0;
+};
+
+// The best admissible cut of a segment and whether it pays for itself. All zero
+// when no cut is admissible.
+struct SegmentEvaluation {
+    bool found = false;          // admissible and gain > cost
+    bool has_candidate = false;  // some cut was admissible
+    double pto = 0.0;
+    double gain = 0.0;
+    double cost_pos = 0.0;
+    double cost_struct = 0.0;
+    double cost = 0.0;
+    std::uint64_t idx = 0;  // strictly between L and R
+};
+
+// Entropy in bits of a class-0 count a and a class-1 count b.
+double binary_entropy(std::int64_t a, std::int64_t b);
+
+// The counts of the segment (L, R); zero counts unless L < R < size.
+SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R);
+
+// The cut strictly inside the segment of lowest weighted entropy (lowest index
+// on ties) among the admissible ones, with its MDLP gain and cost. One pass over
+// the segment's interior records, no allocation. The table may hold any counts.
+SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
+                                   const MdlpParams& params);
+
+}  // namespace tembrolin

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "mdlp/params.hpp"
+#include "mdlp/segment_evaluation.hpp"
+#include "types/binary_summary_row.hpp"
+#include "types/preprocessed_sample.hpp"
+#include "types/representative.hpp"
+
+namespace tembrolin {
+
+// One final segment (left, right] of x with its class counts.
+struct SegmentRow {
+    double left;   // excluded; -inf for the first segment
+    double right;  // included; +inf for the last segment
+    std::int64_t c0;
+    std::int64_t c1;
+    std::int64_t total;
+    double p1;  // c1 / total, 0.0 when total is 0
+};
+
+struct MdlpResult {
+    std::vector<SegmentEvaluation> evaluations;  // in search order
+    std::vector<SegmentRow> segments;            // ascending in x
+};
+
+// The search on a clean sorted sample, then its accepted cuts as the final
+// segments from -inf to +inf.
+MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
+                             const MdlpParams& params);
+
+// Recounts each segment on the sorted x of the sample, adds its share and
+// representative value, and appends the row of the missing bucket. A recount
+// that disagrees with the segments is an internal fault (std::logic_error).
+std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
+                                            const MdlpResult& result,
+                                            Representative representative);
+
+}  // namespace tembrolin
