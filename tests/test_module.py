@@ -52,3 +52,43 @@ def test_arrays_are_read_flat_whatever_their_shape():
     out = t.compute_boundaries(x2d, [0, 0, 0, 1, 1, 1])
     assert list(out["pto_corte"]) == [0.0, 2.5, 5.0]
     assert list(t.compute_boundaries(7.0, 1)["c1"]) == [0, 1]
+
+
+def test_functions_are_registered_in_order():
+    names = [name for name in vars(t) if not name.startswith("_")]
+    assert names == [
+        "suma", "compute_boundaries", "compute_boundaries_raw", "evaluate_segment", "mdlp_full",
+        "mdlp", "mdlp_raw", "mdlp_full_raw", "preprocess_data_native", "binning_splits",
+        "binning_transform", "binning_summary_binary", "binning_summary_continuous",
+        "compare_distributions_native", "lorenz_curve_native", "membership_native",
+        "aggregate_membership_native",
+    ]
+
+
+@pytest.mark.parametrize("name", ["binning_splits", "binning_transform", "lorenz_curve_native",
+                                  "aggregate_membership_native"])
+def test_binning_and_diagnostics_carry_no_docstring(name):
+    assert getattr(t, name).__doc__.strip().count("\n") == 0  # the signature line only
+
+
+TABLE = (np.array([1.0, 2.0, 3.0]), np.array([0, 1, 1]), np.array([0, 0, 2]))
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda: t.evaluate_segment(*TABLE, -1, 2, 0, 0, 0, 1.0, 1.0),
+        lambda: t.evaluate_segment(*TABLE, 0.0, 2, 0, 0, 0, 1.0, 1.0),
+        lambda: t.evaluate_segment(*TABLE, 0, 2, 3.0, 0, 0, 1.0, 1.0),
+        lambda: t.evaluate_segment(*TABLE, 0, 2, 0, 2**31, 0, 1.0, 1.0),
+        lambda: t.evaluate_segment(*TABLE, 0, 2, 2**63, 0, 0, 1.0, 1.0),
+        lambda: t.mdlp([1.0], [0], monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1.0,
+                       force_first_split=False),
+        lambda: t.compute_boundaries([1.0], [[0, "a"]]),
+    ],
+    ids=["negative-unsigned", "float-for-unsigned", "float-for-int64", "int32-overflow",
+         "int64-overflow", "missing-required", "unconvertible-array"],
+)
+def test_arguments_that_do_not_convert_raise_type_error(call):
+    with pytest.raises(TypeError):
+        call()

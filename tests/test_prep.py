@@ -105,3 +105,16 @@ def test_large_samples_sort_like_lexsort(n, binary):
     order = np.lexsort((classes, x[keep]))
     np.testing.assert_array_equal(out["x"], x[keep][order])
     np.testing.assert_array_equal(out["y"], classes[order])
+
+
+def test_missing_x_tally_truncates_binary_targets():
+    # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
+    # only 0 and 1 are tallied, whatever the size of the others.
+    y_missing = [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9]
+    x = [1.0, 2.0] + [NAN] * len(y_missing)
+    out = t.mdlp_full_raw(x, [0.0, 1.0] + y_missing, 0, 0, 0, 1.0, 1.0, False)
+    summary, meta = out["summary"], out["metadata"]
+    assert meta["n_missing_x"] == len(y_missing) and meta["target_was_binary"]
+    assert math.isnan(summary["left"][-1])
+    assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == (5, 3, 2)
+    assert summary["percentage"][-1] == 5 / 7
