@@ -2,14 +2,15 @@ import math
 
 import numpy as np
 import pytest
-from hypothesis import given
-from hypothesis import strategies as st
+from hypothesis import example, given, strategies as st
 
 import _tembrolin as t
 
 INF = math.inf
-EVAL_KEYS = ["found", "pto", "gain", "cost_pos", "cost_struct", "cost", "idx"]
-INT64 = st.integers(-(2**63), 2**63 - 1)
+LO, HI = -(2**63), 2**63 - 1
+EXTREMES = [([LO, HI, LO, 0], [HI, LO, 1, HI]), ([0, HI, HI, LO], [0, 1, HI, -1])]
+FIVE = ([10.0, 1.0, 3.0, 2.0, np.nan], [0.0, 0.0, 0.0, 0.0, 1.0])
+BAD = dict(value="1", representative="Mean", percentile=500.0)  # each a later check's fault
 
 
 def mdlp_args(minobs=0, monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1.0, force=False):
@@ -22,194 +23,136 @@ def same_table(a, b):
         np.testing.assert_array_equal(a[key], b[key], strict=True)
 
 
-@st.composite
-def clean_samples(draw, max_size=60):
-    """Sorted by x, class 0 first within equal x, as the preprocessing delivers."""
-    pairs = draw(st.lists(st.tuples(st.integers(0, 15), st.integers(0, 1)), max_size=max_size))
-    pairs.sort()
-    return (np.array([p[0] for p in pairs], dtype=np.float64),
-            np.array([p[1] for p in pairs], dtype=np.int32))
+# Sorted by x, class 0 first within equal x, as the preprocessing delivers.
+CLEAN_SAMPLES = st.lists(st.tuples(st.integers(0, 15), st.integers(0, 1)), max_size=60).map(
+    lambda pairs: np.array(sorted(pairs), dtype=float).reshape(-1, 2).T)
+RAW_SAMPLES = st.lists(st.tuples(st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
+                                 st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50)
 
-
-# --- evaluate_segment against a direct computation ---------------------------------------
 
 def wrap(v):
     return (v + 2**63) % 2**64 - 2**63
 
 
 def div(a, b):
-    return a / b if b != 0.0 else (math.nan if a == 0.0 else math.copysign(INF, a))
-
-
-def log2(v):
-    return math.nan if v < 0 else (-INF if v == 0 else math.log2(v))
+    return a / b if b else (math.nan if a == 0 else math.copysign(INF, a))
 
 
 def entropy(a, b):
-    if wrap(a + b) == 0 or a == 0 or b == 0:
-        return 0.0
     n = float(wrap(a + b))
-    p1, p0 = div(float(b), n), div(float(a), n)
-    return -(p1 * log2(p1) + p0 * log2(p0))
+    if n == 0 or a == 0 or b == 0:
+        return 0.0
+    # The class-1 term first; a share is never 0 (|a|, |b| >= 1), but may be negative.
+    return -sum(p * (math.log2(p) if p > 0 else math.nan) for p in (float(b) / n, float(a) / n))
 
 
-def brute_force_evaluation(pto, c0, c1, L, R, minobs, rule_dir, alpha, beta):
+def check_against_oracle(pto, c0, c1, L, R, minobs, mode, mono_dir, alpha, beta):
     """Every admissible cut's weighted entropy, then the first index of the minimum."""
+    got = t.evaluate_segment(pto, c0, c1, L, R, minobs, mode, mono_dir, alpha, beta)
+    rule = mode in (1, 3) and mono_dir != 0
     s0, s1 = wrap(c0[R] - c0[L]), wrap(c1[R] - c1[L])
-    n = float(wrap(s0 + s1))
-    zero = dict(found=False, pto=0.0, gain=0.0, cost_pos=0.0, cost_struct=0.0, cost=0.0, idx=0)
-    weighted = {}  # index -> (w, HL, HR)
+    n, cuts = float(wrap(s0 + s1)), []  # (w, index, HL, HR)
     for i in range(L + 1, R) if n > 1 else ():
         l0, l1 = wrap(c0[i] - c0[L]), wrap(c1[i] - c1[L])
         r0, r1 = wrap(s0 - l0), wrap(s1 - l1)
         nL, nR = wrap(l0 + l1), wrap(r0 + r1)
         rate_l, rate_r = div(float(l1), float(nL)), div(float(r1), float(nR))
-        in_direction = rate_r >= rate_l if rule_dir > 0 else rate_l >= rate_r
-        if nL <= minobs or nR <= minobs or (rule_dir and not in_direction):
-            continue
-        hl, hr = entropy(l0, l1), entropy(r0, r1)
-        weighted[i] = ((float(nR) * hr + float(nL) * hl) / n, hl, hr)
-    best = min((v[0] for v in weighted.values() if not math.isnan(v[0])), default=INF)
-    if not math.isfinite(best):
-        return zero
-    idx = min(i for i, v in weighted.items() if v[0] == best)
-    H, (_, hl, hr) = entropy(s0, s1), weighted[idx]
-    cost_pos = math.log2(n - 1.0) / n
-    cost_struct = (2.807354922057604 - 2 * ((H - hl) - hr)) / n
-    cost = cost_struct * beta + cost_pos * alpha
-    return dict(found=H - best > cost, pto=pto[idx], gain=H - best, cost_pos=cost_pos,
-                cost_struct=cost_struct, cost=cost, idx=idx)
+        in_direction = rate_r >= rate_l if mono_dir > 0 else rate_l >= rate_r
+        if nL > minobs and nR > minobs and (in_direction or not rule):
+            hl, hr = entropy(l0, l1), entropy(r0, r1)
+            cuts.append(((float(nR) * hr + float(nL) * hl) / n, i, hl, hr))
+    w, idx, hl, hr = min((c for c in cuts if not math.isnan(c[0])), default=(INF, 0, 0, 0))
+    want = dict(found=False, pto=0.0, gain=0.0, cost_pos=0.0, cost_struct=0.0, cost=0.0, idx=0)
+    if math.isfinite(w):
+        H = entropy(s0, s1)
+        cost_pos = math.log2(n - 1.0) / n
+        cost_struct = (2.807354922057604 - 2 * ((H - hl) - hr)) / n
+        cost = cost_struct * beta + cost_pos * alpha
+        want = dict(found=H - w > cost, pto=pto[idx], gain=H - w, cost_pos=cost_pos,
+                    cost_struct=cost_struct, cost=cost, idx=idx)
+    # repr tells every double apart, NaN equals NaN, and the key order counts.
+    assert repr(got) == repr(want)
+    return got
 
 
 @st.composite
 def cut_tables(draw):
     size = draw(st.integers(2, 9))
     if draw(st.booleans()):  # a real table: cumulative counts
-        steps = draw(st.lists(st.tuples(st.integers(0, 6), st.integers(0, 6)),
-                              min_size=size - 1, max_size=size - 1))
-        c0 = np.cumsum([0] + [s[0] for s in steps]).tolist()
-        c1 = np.cumsum([0] + [s[1] for s in steps]).tolist()
+        counts = st.lists(st.integers(0, 6), min_size=size - 1, max_size=size - 1)
+        c0, c1 = (np.cumsum([0] + draw(counts)).tolist() for _ in "01")
     else:  # any int64 counts a caller may pass, extremes included
-        c0 = draw(st.lists(INT64, min_size=size, max_size=size))
-        c1 = draw(st.lists(INT64, min_size=size, max_size=size))
+        c0, c1 = (draw(st.lists(st.integers(LO, HI), min_size=size, max_size=size)) for _ in "01")
     L = draw(st.integers(0, size - 2))
-    R = draw(st.integers(L + 1, size - 1))
-    return [float(i) + 0.5 for i in range(size)], c0, c1, L, R
+    return [i + 0.5 for i in range(size)], c0, c1, L, draw(st.integers(L + 1, size - 1))
 
 
 @given(cut_tables(), st.integers(-2, 4), st.sampled_from([0, 1, 2, 3]), st.sampled_from([-1, 0, 2]),
        st.sampled_from([0.0, 0.5, 1.0, 2.0]), st.sampled_from([0.0, 1.0, 3.0]))
 def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mono_dir, a, b):
-    pto, c0, c1, L, R = table
-    got = t.evaluate_segment(pto, c0, c1, L, R, minobs, mode, mono_dir, a, b)
-    rule_dir = mono_dir if mode in (1, 3) else 0
-    assert got == brute_force_evaluation(pto, c0, c1, L, R, minobs, rule_dir, a, b)
+    check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
 @pytest.mark.parametrize(
-    "c0, c1, L, R, expected",
-    [
-        ([0, 1, 2], [0, 0, 0], 0, 1, dict(found=False, idx=0, gain=0.0, cost=0.0)),
-        ([0, 2, 4, 6], [0, 0, 0, 0], 0, 3, dict(found=False, idx=1, gain=0.0)),
-        ([0, 1, 1, 2], [0, 1, 1, 2], 0, 3, dict(idx=1)),
-    ],
-    ids=["no-interior-record", "pure-segment", "tie-lowest-index"],
+    "c0, c1, minobs, mode, weight, idx",
+    [([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
+     ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
+     # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
+     *[([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
+       for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]],
+     *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]]],
+    ids=["pure-gain-equal-to-cost", "tie-lowest-index",
+         *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
+         *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")]],
 )
-def test_evaluate_segment_cases(c0, c1, L, R, expected):
-    got = t.evaluate_segment(np.arange(len(c0), dtype=float), c0, c1, L, R, 0, 0, 0, 1.0, 1.0)
-    assert list(got) == EVAL_KEYS
-    assert {k: got[k] for k in expected} == expected
-
-
-@pytest.mark.parametrize("mode, idx", [(0, 1), (2, 1), (1, 2), (3, 2)])
-def test_empty_side_fails_the_rate_rule(mode, idx):
-    # minobs -1 admits record 1, whose left side is empty: its rate 0/0 fails the rule.
-    got = t.evaluate_segment([0.0, 1.0, 2.0, 3.0], [0, 0, 2, 4], [0, 0, 0, 0], 0, 3, -1, mode, 1,
-                             1.0, 1.0)
-    assert got["idx"] == idx
-
-
-LO, HI = -(2**63), 2**63 - 1
-
-
-@pytest.mark.parametrize("c0, c1", [([LO, HI, LO, 0], [HI, LO, 1, HI]),
-                                    ([0, HI, HI, LO], [0, 1, HI, -1])])
-@pytest.mark.parametrize("minobs", [LO, -1, 0, HI])
-def test_extreme_counts_wrap_around(c0, c1, minobs):
-    pto = [0.5, 1.5, 2.5, 3.5]
-    got = t.evaluate_segment(pto, c0, c1, 0, 3, minobs, 1, 1, 1.0, 1.0)
-    assert got == brute_force_evaluation(pto, c0, c1, 0, 3, minobs, 1, 1.0, 1.0)
+def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
+    got = check_against_oracle([0.5, 1.5, 2.5, 3.5], c0, c1, 0, 3, minobs, mode, 1, weight, weight)
+    assert idx is None or got["idx"] == idx
 
 
 @pytest.mark.parametrize(
-    "args, message",
-    [
-        (([0.0, 1.0], [0], [0, 1], 0, 1, 0, 9), "pto_corte, c0 y c1 deben tener la misma longitud"),
-        (([], [], [], 0, 1, 0, 9), "no hay boundaries en B"),
-        (([0.0, 1.0], [0, 1], [0, 1], 1, 1, 0, 9), "L y R deben cumplir L < R < length"),
-        (([0.0, 1.0], [0, 1], [0, 1], 0, 2, 0, 9), "L y R deben cumplir L < R < length"),
-        (([0.0, 1.0], [0, 1], [0, 1], 0, 1, 0, 4), "^monotonicity debe estar en 0..3$"),
-    ],
+    "pto, c0, L, R, mode, message",
+    [([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
+     ([], [], 0, 1, 9, "no hay boundaries en B"),
+     ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
+     ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
+     ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$")],
     ids=["lengths", "empty", "L-not-below-R", "R-past-end", "monotonicity"],
 )
-def test_evaluate_segment_checks_in_order(args, message):
-    pto, c0, c1, L, R, minobs, mode = args
+def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
     with pytest.raises(ValueError, match=message):
-        t.evaluate_segment(pto, c0, c1, L, R, minobs, mode, 0, 1.0, 1.0)
+        t.evaluate_segment(pto, c0, c0, L, R, 0, mode, 0, 1.0, 1.0)
 
 
-# --- the search and its segments ---------------------------------------------------------
-
-@pytest.mark.parametrize(
-    "x, y, args, found",
-    [
-        ([], [], mdlp_args(force=True), []),
-        ([3.0], [1], mdlp_args(force=True), []),
-        ([2.0, 2.0, 2.0], [0, 0, 1], mdlp_args(force=True), []),
-        ([1.0, 2.0], [0, 1], mdlp_args(), [True]),
-        ([1.0, 2.0, 3.0, 4.0], [0, 1, 0, 1], mdlp_args(force=True), [True]),
-        ([1.0, 2.0, 3.0, 4.0], [0, 1, 0, 1], mdlp_args(minobs=3, force=True), [False]),
-        ([1.0] * 20 + [2.0] * 20, [0] * 20 + [1] * 20, mdlp_args(force=True), [True]),
-    ],
-    ids=["empty", "one-observation", "all-x-equal", "three-records", "forced", "forced-no-candidate",
-         "root-accepted"],
-)
-def test_search_cases(x, y, args, found):
-    evaluations = t.mdlp(x, y, *args)
-    assert list(evaluations) == EVAL_KEYS
-    assert evaluations["found"].tolist() == found
-    summary = t.mdlp_full(x, y, *args)["summary"]
-    assert len(summary["total"]) == (0 if not x else 1 + sum(found))
-
-
-def replay_preorder(evaluations, size):
-    """Replays the depth-first pre-order from the accepted cuts alone."""
-    pending, row = [(0, size - 1)], 0
+@given(CLEAN_SAMPLES, st.integers(-1, 5), st.sampled_from([0, 1, 2, 3]),
+       st.sampled_from([-1, 0, 1]), st.sampled_from([0.0, 0.3, 1.0]), st.booleans())
+@example(np.array([[1.0, 2, 3, 4], [0, 1, 0, 1]]), 0, 0, 0, 1.0, True)  # forced root
+@example(np.array([[1.0, 2, 3, 4], [0, 1, 0, 1]]), 3, 0, 0, 1.0, True)  # nothing to force
+def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight, force):
+    x, y = sample[0], sample[1].astype(np.int32)
+    plain = t.mdlp(x, y, *mdlp_args(minobs, mode, mono_dir, weight, weight))
+    assert list(plain) == ["found", "pto", "gain", "cost_pos", "cost_struct", "cost", "idx"]
+    # Replays the depth-first pre-order, left part first, from the accepted cuts alone.
+    pending, row = [(0, len(t.compute_boundaries(x, y)["pto_corte"]) - 1)], 0
     while pending:
         L, R = pending.pop()
-        if R <= L + 1:
-            continue
-        if evaluations["found"][row]:
-            idx = int(evaluations["idx"][row])
-            assert L < idx < R
-            pending += [(idx, R), (L, idx)]
-        row += 1
-    assert row == len(evaluations["found"])
-
-
-@given(clean_samples(), st.integers(-1, 5), st.sampled_from([0, 1, 2, 3]),
-       st.sampled_from([-1, 0, 1]), st.sampled_from([0.0, 0.3, 1.0]))
-def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight):
-    x, y = sample
-    args = mdlp_args(minobs, mode, mono_dir, weight, weight)
+        if R > L + 1:
+            if plain["found"][row]:
+                idx = int(plain["idx"][row])
+                assert L < idx < R
+                pending += [(idx, R), (L, idx)]
+            row += 1
+    assert row == len(plain["found"])
+    if force and len(plain["idx"]) == 1 and plain["idx"][0] > 0:
+        plain["found"][0] = True  # a lone root with a candidate (idx > 0) is always cut
+    args = mdlp_args(minobs, mode, mono_dir, weight, weight, force)
     full = t.mdlp_full(x, y, *args)
-    same_table(full["mdlp"], t.mdlp(x, y, *args))
-    if len(x) >= 1:
-        replay_preorder(full["mdlp"], len(t.compute_boundaries(x, y)["pto_corte"]))
+    for evaluations in (full["mdlp"], t.mdlp(x, y, *args), t.mdlp_raw(x, sample[1], *args)):
+        same_table(evaluations, plain)
     s = full["summary"]
     assert list(s) == ["left", "right", "c0", "c1", "total", "p1"]
+    assert len(s["total"]) == (1 + plain["found"].sum() if len(x) else 0)
     if len(x) == 0:
-        assert len(s["total"]) == 0
         return
     assert s["left"][0] == -INF and s["right"][-1] == INF
     np.testing.assert_array_equal(s["left"][1:], s["right"][:-1])
@@ -219,9 +162,6 @@ def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight):
     upper = np.searchsorted(x, s["right"], side="right")
     np.testing.assert_array_equal(s["total"], upper - lower)
     np.testing.assert_array_equal(s["c1"], [y[a:b].sum() for a, b in zip(lower, upper)])
-    assert s["total"].sum() == len(x)
-    # The raw pipeline on the same clean data gives the same search.
-    same_table(t.mdlp_raw(x, y.astype(float), *args), full["mdlp"])
 
 
 def test_unsorted_data_with_nan_give_defined_segments():
@@ -236,64 +176,40 @@ def test_unsorted_data_with_nan_give_defined_segments():
         same_table(first[part], again[part])
 
 
-RAW_PAIRS = st.lists(st.tuples(st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
-                                st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50)
-
-
-@given(RAW_PAIRS, st.integers(0, 3), st.sampled_from(["mean", "median"]))
-def test_full_raw_report_properties(pairs, minobs, representative):
-    x, y = (np.array([p[i] for p in pairs], dtype=float) for i in (0, 1))
+@given(RAW_SAMPLES, st.integers(0, 3), st.sampled_from(["mean", "median"]))
+def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representative):
+    x, y = np.array(pairs, dtype=float).reshape(-1, 2).T
     args = mdlp_args(minobs, force=True)
+    clean = t.preprocess_data_native(x, y)
+    want = t.mdlp_full(clean["x"], clean["y"], *args)
     full = t.mdlp_full_raw(x, y, *args, representative=representative)
     assert list(full) == ["mdlp", "summary", "metadata"]
-    same_table(full["mdlp"], t.mdlp_raw(x, y, *args))
-    s, meta = full["summary"], full["metadata"]
-    assert meta["n_input"] == len(x)
-    if len(s["count"]):
-        assert math.isclose(s["percentage"].sum(), 1.0)
-        np.testing.assert_array_equal(s["count"], s["c0"] + s["c1"])
-        assert s["count"][~np.isnan(s["left"])].sum() == meta["n_used"]
-
-
-# --- the one-call report -----------------------------------------------------------------
-
-@pytest.mark.parametrize(
-    "below, above",
-    [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)],
-    ids=["midpoint-rounds-down", "midpoint-rounds-up"],
-)
-def test_adjacent_doubles_are_separated(below, above):
-    x = np.array([below] * 30 + [above] * 30)
-    y = np.array([0.0] * 30 + [1.0] * 30)
-    s = t.mdlp_full_raw(x, y, *mdlp_args())["summary"]
-    assert s["count"].tolist() == [30, 30]
-    assert s["c0"].tolist() == [30, 0] and s["c1"].tolist() == [0, 30]
-    assert s["representative"].tolist() == [below, above]
-    assert below <= s["right"][0] < above
+    for evaluations in (full["mdlp"], t.mdlp_raw(x, y, *args)):
+        same_table(evaluations, want["mdlp"])
+    s, meta, k = full["summary"], full["metadata"], len(want["summary"]["total"])
+    assert meta["n_input"] == len(x) and meta["n_used"] == len(clean["x"])
+    for key, same in zip(["left", "right", "c0", "c1", "count", "event_rate"], want["summary"]):
+        np.testing.assert_array_equal(s[key][:k], want["summary"][same])
+    np.testing.assert_array_equal(s["count"], s["c0"] + s["c1"])  # the missing-x row too
+    assert len(s["count"]) == 0 or math.isclose(s["percentage"].sum(), 1.0)
 
 
 @pytest.mark.parametrize(
-    "representative, expected", [("median", 2.5), ("mean", 4.0)], ids=["median", "mean"]
+    "x, y, representative, rows",
+    [*[([a] * 30 + [b] * 30, [0.0] * 30 + [1.0] * 30, "median",
+        [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]])
+       for a, b in [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)]],
+     (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
+     (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
+     ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
+     ([np.nan] * 3, [5.0, 5.0, 5.0], "median", [])],
+    ids=["adjacent-midpoint-rounds-down", "adjacent-midpoint-rounds-up", "median", "mean",
+         "all-x-missing", "all-x-missing-no-tally"],
 )
-def test_representative_values(representative, expected):
-    s = t.mdlp_full_raw([10.0, 1.0, 3.0, 2.0, np.nan], [0.0, 0.0, 0.0, 0.0, 1.0],
-                        *mdlp_args(), representative=representative)["summary"]
-    assert s["representative"][0] == expected and np.isnan(s["representative"][1])
-    assert s["percentage"].tolist() == [0.8, 0.2] and s["event_rate"].tolist() == [0.0, 1.0]
-
-
-@pytest.mark.parametrize(
-    "y, rows",
-    [([0.0, 1.0, 1.0], [[3, 1.0, 1, 2, 2 / 3]]), ([5.0, 5.0, 5.0], [])],
-    ids=["missing-row-only", "no-tally"],
-)
-def test_all_x_missing(y, rows):
-    full = t.mdlp_full_raw([np.nan] * 3, y, *mdlp_args())
-    assert all(len(v) == 0 for v in full["mdlp"].values())
-    s = full["summary"]
-    assert np.column_stack([s["count"], s["percentage"], s["c0"], s["c1"], s["event_rate"]]
-                           ).tolist() == rows
-    assert full["metadata"]["n_missing_x"] == 3
+def test_report_rows(x, y, representative, rows):
+    s = t.mdlp_full_raw(x, y, *mdlp_args(), representative=representative)["summary"]
+    keys = ["count", "percentage", "c0", "c1", "event_rate", "representative"]
+    np.testing.assert_array_equal(np.column_stack([s[k] for k in keys]), np.reshape(rows, (-1, 6)))
 
 
 def test_continuous_target_metadata():
@@ -304,44 +220,31 @@ def test_continuous_target_metadata():
 
 
 @pytest.mark.parametrize(
-    "x, mode, value, representative, percentile, error, message",
-    [
-        ([1.0], 9, None, "Mean", 50.0, ValueError, "^mdlp_full: x e y deben tener"),
-        ([1.0, 2.0], 9, None, "Mean", 50.0, ValueError, "^monotonicity debe"),
-        ([1.0, 2.0], 0, "1", "Mean", 50.0, RuntimeError, None),
-        ([1.0, 2.0], 0, None, "Mean", 500.0, ValueError, "^representative debe ser"),
-        ([1.0, 2.0], 0, None, "median", 500.0, ValueError, "^preprocess_data: percentile"),
-    ],
-    ids=["length-first", "monotonicity-second", "value-third", "representative-case-sensitive",
-         "preprocessing-last"],
+    "name, x, mode, kwargs, error, message",
+    [("mdlp", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
+     ("mdlp_full", [1.0], 9, {}, ValueError, "^mdlp_with_summary: x e y deben tener la misma"),
+     ("mdlp_raw", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
+     ("mdlp_full_raw", [1.0], 9, BAD, ValueError, "^mdlp_full: x e y deben tener la misma"),
+     ("mdlp_full_raw", [1.0, 2.0], 9, BAD, ValueError, "^monotonicity debe"),
+     ("mdlp_full_raw", [1.0, 2.0], 0, BAD, RuntimeError, None),
+     ("mdlp_full_raw", [1.0, 2.0], 0, BAD | dict(value=None), ValueError, "^representative debe"),
+     ("mdlp_full_raw", [1.0, 2.0], 0, dict(percentile=500.0), ValueError,
+      "^preprocess_data: percentile")],
+    ids=["mdlp-length", "mdlp_full-length", "mdlp_raw-length", "length-first", "mono-second",
+         "value-third", "representative-case-sensitive", "preprocessing-last"],
 )
-def test_full_raw_checks_in_order(x, mode, value, representative, percentile, error, message):
+def test_checks_in_order(name, x, mode, kwargs, error, message):
     with pytest.raises(error, match=message):
-        t.mdlp_full_raw(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, value=value,
-                        percentile=percentile, representative=representative)
+        getattr(t, name)(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
 
 
-@pytest.mark.parametrize(
-    "name, message",
-    [("mdlp", "mdlp"), ("mdlp_full", "mdlp_with_summary"), ("mdlp_raw", "mdlp")],
-)
-def test_length_messages(name, message):
-    with pytest.raises(ValueError, match=f"^{message}: x e y deben tener la misma longitud$"):
-        getattr(t, name)([1.0], [], *mdlp_args(monotonicity=9))
-
-
-DOCS = {
-    "evaluate_segment":
-        "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)",
-    "mdlp_full": "Algoritmo MDLP completo + resumen de segmentos finales",
-    "mdlp": "Algoritmo MDLP completo (datos ya limpios/ordenados)",
-    "mdlp_raw": "Prepara y ejecuta MDLP en una única llamada nativa",
-    "mdlp_full_raw": "Prepara, ejecuta MDLP y resume missing en una única llamada nativa",
-}
-
-
-def test_registration_order_and_docstrings():
-    names = [n for n in vars(t) if not n.startswith("_")]
-    assert names[3:8] == list(DOCS)
-    for name, doc in DOCS.items():
-        assert getattr(t, name).__doc__.rstrip("\n").endswith(doc)
+@pytest.mark.parametrize("name, doc", [
+    ("evaluate_segment",
+     "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)"),
+    ("mdlp_full", "Algoritmo MDLP completo + resumen de segmentos finales"),
+    ("mdlp", "Algoritmo MDLP completo (datos ya limpios/ordenados)"),
+    ("mdlp_raw", "Prepara y ejecuta MDLP en una única llamada nativa"),
+    ("mdlp_full_raw", "Prepara, ejecuta MDLP y resume missing en una única llamada nativa"),
+])
+def test_docstrings(name, doc):
+    assert getattr(t, name).__doc__.rstrip("\n").endswith(doc)
