@@ -42,7 +42,7 @@ test: $(VENV)/.built
 test-sanitize: $(VENV)/.deps
 	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
-	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0 \
+	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
 	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
 
