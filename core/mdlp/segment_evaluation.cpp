@@ -34,21 +34,7 @@ bool rates_in_direction(std::int64_t l1, std::int64_t nL, std::int64_t r1, std::
     return mono_dir > 0 ? rate_right >= rate_left : rate_left >= rate_right;
 }
 
-// Internal, so the hot loop inlines it: the exported symbol could be interposed
-// and is reached only through the PLT.
-inline double entropy(std::int64_t a, std::int64_t b) {
-    const std::int64_t total = wrapping_add(a, b);
-    if (total == 0 || a == 0 || b == 0) return 0.0;
-    const double n = static_cast<double>(total);
-    const double p1 = static_cast<double>(b) / n;
-    const double p0 = static_cast<double>(a) / n;
-    // The class-1 term first, as the cost model states it.
-    return -(p1 * std::log2(p1) + p0 * std::log2(p0));
-}
-
 }  // namespace
-
-double binary_entropy(std::int64_t a, std::int64_t b) { return entropy(a, b); }
 
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R) {
     SegmentSpan segment{L, R, 0, 0, 0, 0};
@@ -69,7 +55,7 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
     if (table.empty() || L >= R || R >= table.size() || N <= 1) return result;
 
     const double n = static_cast<double>(N);
-    const double H = entropy(segment.seg_c0, segment.seg_c1);
+    const double H = binary_entropy(segment.seg_c0, segment.seg_c1);
     const double cost_pos = std::log2(n - 1.0) / n;
     const bool rule = rate_rule_active(params);
     const std::int64_t minobs = params.minobs;
@@ -91,8 +77,8 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
         // Checked before the entropies, which do not depend on it: a cut that
         // breaks the rule costs no logarithm.
         if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) continue;
-        const double HL = entropy(l0, l1);
-        const double HR = entropy(r0, r1);
+        const double HL = binary_entropy(l0, l1);
+        const double HR = binary_entropy(r0, r1);
         const double w = (static_cast<double>(nR) * HR + static_cast<double>(nL) * HL) / n;
         // Strict: among equal weighted entropies the lowest index stays.
         if (w < best) {

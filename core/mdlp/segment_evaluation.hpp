@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "mdlp/params.hpp"
@@ -31,8 +32,20 @@ struct SegmentEvaluation {
     std::uint64_t idx = 0;  // strictly between L and R
 };
 
-// Entropy in bits of a class-0 count a and a class-1 count b.
-double binary_entropy(std::int64_t a, std::int64_t b);
+// Entropy in bits of a class-0 count a and a class-1 count b. Inline, as the
+// segment scan calls it twice per candidate cut.
+inline double binary_entropy(std::int64_t a, std::int64_t b) {
+    // Counts from a caller's table may be absurd: the sum wraps in two's
+    // complement instead of overflowing.
+    const auto total =
+        static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+    if (total == 0 || a == 0 || b == 0) return 0.0;
+    const double n = static_cast<double>(total);
+    const double p1 = static_cast<double>(b) / n;
+    const double p0 = static_cast<double>(a) / n;
+    // The class-1 term first, as the cost model states it.
+    return -(p1 * std::log2(p1) + p0 * std::log2(p0));
+}
 
 // The counts of the segment (L, R); zero counts unless L < R < size.
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R);
