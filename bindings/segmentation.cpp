@@ -106,11 +106,13 @@ void register_segmentation(py::module_& m) {
            double percentile) {
             require_same_length(x, y, "compute_boundaries: x e y deben tener la misma longitud");
             const auto given = optional_value(value);
+            const std::span<const double> xs = flat(x);
+            const std::span<const double> ys = flat(y);
             CutPointTable table;
             {
                 // The core reads only the buffers of x and y, which we keep alive.
                 py::gil_scoped_release release;
-                const auto sample = preprocess_data(flat(x), flat(y), given, percentile);
+                const auto sample = preprocess_data(xs, ys, given, percentile);
                 table = compute_boundaries(sample.x, sample.y);
             }
             return cut_point_dict(table);
@@ -185,11 +187,13 @@ void register_segmentation(py::module_& m) {
             const MdlpParams params = mdlp_params(minobs, monotonicity, mono_dir, alpha_pos,
                                                   beta_struct, force_first_split);
             const auto given = optional_value(value);
+            const std::span<const double> xs = flat(x);
+            const std::span<const double> ys = flat(y);
             std::vector<SegmentEvaluation> evaluations;
             {
                 // The core reads only the buffers of x and y, which we keep alive.
                 py::gil_scoped_release release;
-                evaluations = mdlp_raw_core(flat(x), flat(y), given, percentile, params);
+                evaluations = mdlp_raw_core(xs, ys, given, percentile, params);
             }
             return evaluation_dict(evaluations);
         },
@@ -208,13 +212,15 @@ void register_segmentation(py::module_& m) {
             const MdlpParams params = mdlp_params(minobs, monotonicity, mono_dir, alpha_pos,
                                                   beta_struct, force_first_split);
             const auto given = optional_value(value);
+            const std::span<const double> xs = flat(x);
+            const std::span<const double> ys = flat(y);
             MdlpFullResult result;
             {
                 // The core reads only the buffers of x and y and the already
                 // converted representative string, all kept alive by this frame.
                 py::gil_scoped_release release;
                 const Representative choice = parse_representative(representative);
-                result = mdlp_full_raw_core(flat(x), flat(y), given, percentile, params, choice);
+                result = mdlp_full_raw_core(xs, ys, given, percentile, params, choice);
             }
             py::dict d;
             d["mdlp"] = evaluation_dict(result.evaluations);
