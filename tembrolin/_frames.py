@@ -1,0 +1,98 @@
+"""Input tables to plain float64 columns: pandas or polars through narwhals, or a 2-D array."""
+
+from __future__ import annotations
+
+from dataclasses import dataclass
+from typing import Any
+
+import narwhals.stable.v1 as nw
+import numpy as np
+
+from tembrolin import _errors
+
+
+@dataclass(frozen=True)
+class Columns:
+    """The columns of X as contiguous float64 arrays, with their names.
+
+    `named` is true when X carried string column names (a DataFrame); a 2-D array gets
+    the names x0, x1, ... and is matched to the fitted columns by position.
+    """
+
+    names: list[str]
+    values: list[np.ndarray]
+    named: bool
+
+    @property
+    def n_rows(self) -> int:
+        return len(self.values[0]) if self.values else 0
+
+
+def _series_to_float(series: Any, name: str) -> np.ndarray:
+    dtype = series.dtype
+    if not (dtype.is_numeric() or dtype == nw.Boolean):
+        raise _errors.not_numeric(name, dtype)
+    # Nulls of nullable columns become NaN, the one missing value of the core.
+    series = series.cast(nw.Float64)
+    values = series.to_numpy()
+    if values.dtype != np.float64:
+        values = np.where(series.is_null().to_numpy(), np.nan, values).astype(np.float64)
+    return np.ascontiguousarray(values, dtype=np.float64)
+
+
+def _array_columns(X: Any) -> Columns:
+    array = np.asarray(X)
+    if array.ndim != 2:
+        raise _errors.not_two_dimensional(array.shape)
+    if array.dtype.kind not in "biuf":
+        try:
+            array = array.astype(np.float64)
+        except (TypeError, ValueError) as error:
+            raise _errors.not_numeric("x0..", array.dtype) from error
+    names = [f"x{j}" for j in range(array.shape[1])]
+    values = [np.ascontiguousarray(array[:, j], dtype=np.float64) for j in range(array.shape[1])]
+    return Columns(names, values, named=False)
+
+
+def read_columns(X: Any) -> Columns:
+    """Reads X (pandas, polars, or anything NumPy makes a 2-D array of)."""
+    frame = nw.from_native(X, eager_only=True, pass_through=True)
+    if not isinstance(frame, nw.DataFrame):
+        return _array_columns(X)
+    raw_names = list(frame.columns)
+    names = [str(name) for name in raw_names]
+    values = [_series_to_float(frame.get_column(raw), str(raw)) for raw in raw_names]
+    return Columns(names, values, named=all(isinstance(name, str) for name in raw_names))
+
+
+def split_target(X: Any, name: str) -> tuple[Any, Any]:
+    """X without the column `name`, in X's own kind of frame (for y given by name)."""
+    frame = nw.from_native(X, eager_only=True, pass_through=True)
+    if not isinstance(frame, nw.DataFrame) or name not in frame.columns:
+        raise _errors.unknown_columns("y", [name])
+    return nw.to_native(frame.drop(name)), frame.get_column(name)
+
+
+def read_target(y: Any, n_rows: int) -> np.ndarray:
+    """y as a float64 vector of n_rows finite values (array, Series or 1-column frame)."""
+    if y is None:
+        raise _errors.y_missing()
+    series = nw.from_native(y, series_only=True, pass_through=True)
+    if isinstance(series, nw.Series):
+        if not (series.dtype.is_numeric() or series.dtype == nw.Boolean):
+            raise _errors.y_not_numeric(series.dtype)
+        values = series.cast(nw.Float64).to_numpy()
+    else:
+        values = np.asarray(y)
+        if values.ndim == 2 and values.shape[1] == 1:
+            values = values[:, 0]
+        if values.ndim != 1:
+            raise _errors.y_shape(values.shape)
+        if values.dtype.kind not in "biuf":
+            raise _errors.y_not_numeric(values.dtype)
+    values = np.ascontiguousarray(values, dtype=np.float64)
+    if len(values) != n_rows:
+        raise _errors.y_length(len(values), n_rows)
+    if not np.isfinite(values).all():
+        raise _errors.y_not_finite()
+    return values

@@ -1,0 +1,223 @@
+"""The fit of one column: its cuts by the chosen method, its special values, its report rows.
+
+Every count, rate and representative of a column comes from the core's summaries
+(`binning_summary_binary`, `binning_summary_continuous`); Python only splits the column
+into its regular, special and missing parts and lines the rows up.
+"""
+
+from __future__ import annotations
+
+from dataclasses import dataclass, field
+
+import numpy as np
+import _tembrolin
+
+from tembrolin import monotone
+
+try:
+    from tembrolin._native import mdlp_fit
+except ImportError:  # the package's native module is not built yet: the core's own search
+    mdlp_fit = None
+
+NO_SPLITS = np.empty(0, dtype=np.float64)
+BINARY_KEYS = ("count", "c0", "c1", "event_rate", "representative")
+CONTINUOUS_KEYS = ("target_mean", "target_p25", "target_median", "target_p75")
+
+
+@dataclass(frozen=True)
+class Target:
+    """y as the core sees it: its values, its 0/1 classes and the threshold between them."""
+
+    values: np.ndarray
+    classes: np.ndarray
+    binary: bool
+    threshold: float
+
+
+def read_target(y: np.ndarray, threshold: float | None, percentile: float) -> Target:
+    """Classes by the core's rule: y itself when it is 0/1, else y > threshold.
+
+    Without a given threshold it is the core's percentile of y, taken once for the whole
+    table so that every column is judged against the same classes.
+    """
+    meta = _tembrolin.mdlp_full_raw(
+        np.zeros_like(y), y, 0, 0, 0, 1.0, 1.0, False, value=threshold, percentile=percentile
+    )["metadata"]
+    binary = bool(meta["target_was_binary"])
+    cut = 0.0 if binary else float(meta["threshold"])
+    classes = (y == 1.0) if binary else (y > cut)
+    return Target(y, classes.astype(np.int32), binary, cut)
+
+
+@dataclass(frozen=True)
+class Settings:
+    """The search parameters shared by every column (validated by the estimator)."""
+
+    method: str = "mdlp"
+    min_bin_share: float = 0.05
+    alpha: float = 1.0
+    beta: float = 1.0
+    force_first_split: bool = False
+    candidates: str = "boundary"
+    representative: str = "median"
+    n_bins: int = 10
+    range: str = "full"
+    lower_quantile: float = 0.05
+    upper_quantile: float = 0.95
+    iqr_k: float = 1.5
+    monotonic_trend: str | None = None
+
+
+@dataclass(frozen=True)
+class ColumnBins:
+    """The bins of one column and the core's report on them.
+
+    Rows, in this order: the k + 1 regular bins of `splits`, one per special value, the
+    missing values, and the totals. `rows` maps each report field to one array over them.
+    """
+
+    name: str
+    method: str
+    splits: np.ndarray
+    special_values: tuple[float, ...]
+    trend: str | None
+    rows: dict[str, np.ndarray] = field(repr=False)
+    auc: float
+    gini: float
+
+    @property
+    def n_regular(self) -> int:
+        return len(self.splits) + 1
+
+    @property
+    def missing_row(self) -> int:
+        return self.n_regular + len(self.special_values)
+
+    def codes(self, x: np.ndarray) -> np.ndarray:
+        """The report row of each value of x: its bin, its special value, or missing."""
+        return row_codes(x, self.splits, self.special_values)
+
+
+def row_codes(x: np.ndarray, splits: np.ndarray, special_values: tuple[float, ...]) -> np.ndarray:
+    codes = _tembrolin.binning_transform(x, splits)
+    n_regular = len(splits) + 1
+    for offset, value in enumerate(special_values):
+        codes[x == value] = n_regular + offset
+    codes[codes < 0] = n_regular + len(special_values)  # NaN: the missing row
+    return codes
+
+
+def _mdlp_splits(
+    x: np.ndarray, classes: np.ndarray, settings: Settings, n_rows: int, direction: str | None
+) -> np.ndarray:
+    minobs = int(settings.min_bin_share * n_rows)
+    mono_dir = {None: 0, monotone.ASCENDING: 1, monotone.DESCENDING: -1}[direction]
+    args = (
+        minobs,
+        1 if mono_dir else 0,
+        mono_dir,
+        settings.alpha,
+        settings.beta,
+        settings.force_first_split,
+    )
+    y = classes.astype(np.float64)
+    if mdlp_fit is None:
+        report = _tembrolin.mdlp_full_raw(x, y, *args)
+    else:
+        report = mdlp_fit(x, y, *args, candidates=settings.candidates)
+    right = report["summary"]["right"]
+    return right[np.isfinite(right)]
+
+
+def _search(
+    x: np.ndarray, classes: np.ndarray, settings: Settings, n_rows: int, direction: str | None
+) -> np.ndarray:
+    if settings.method == "mdlp":
+        return _mdlp_splits(x, classes, settings, n_rows, direction)
+    if not np.isfinite(x).any():
+        return NO_SPLITS  # nothing to cut: one bin
+    return _tembrolin.binning_splits(
+        x,
+        settings.method,
+        settings.n_bins,
+        settings.range,
+        settings.lower_quantile,
+        settings.upper_quantile,
+        settings.iqr_k,
+        NO_SPLITS,
+    )
+
+
+def _report(x: np.ndarray, target: Target, splits: np.ndarray, representative: str) -> dict:
+    """The core's rows for x over splits: class counts, and target statistics if continuous."""
+    rows = _tembrolin.binning_summary_binary(x, target.classes, splits, representative)
+    rows = {key: rows[key] for key in BINARY_KEYS}
+    if not target.binary:
+        continuous = _tembrolin.binning_summary_continuous(x, target.values, splits, representative)
+        rows.update({key: continuous[key] for key in CONTINUOUS_KEYS})
+    return rows
+
+
+def _subset(target: Target, mask: np.ndarray) -> Target:
+    return Target(target.values[mask], target.classes[mask], target.binary, target.threshold)
+
+
+def _single_row(x: np.ndarray, target: Target, representative: str) -> dict:
+    """The last row of the core's one-bin report: the missing row when x is all NaN and
+    not empty, otherwise the one regular bin (all zeros when x is empty)."""
+    rows = _report(x, target, NO_SPLITS, representative)
+    return {key: values[-1:] for key, values in rows.items()}
+
+
+def _binned_auc_gini(
+    bins_rows: dict, codes: np.ndarray, classes: np.ndarray
+) -> tuple[float, float]:
+    if classes.size == 0 or classes.min() == classes.max():
+        return float("nan"), float("nan")
+    curve = _tembrolin.lorenz_curve_native(bins_rows["event_rate"][codes], classes)
+    return curve["auc"], curve["gini"]
+
+
+def fit_column(
+    name: str,
+    x: np.ndarray,
+    target: Target,
+    settings: Settings,
+    special_values: tuple[float, ...] = (),
+    user_splits: np.ndarray | None = None,
+) -> ColumnBins:
+    """Bins one column: the search on its regular values, then the core's report."""
+    special = np.isin(x, special_values) if special_values else np.zeros(len(x), dtype=bool)
+    missing = np.isnan(x)
+    regular = ~special & ~missing
+    x_regular, regular_target = x[regular], _subset(target, regular)
+
+    direction = settings.monotonic_trend
+    if direction == "auto":
+        direction = monotone.direction_of(x_regular, regular_target.classes)
+    if user_splits is not None:
+        splits, method = np.asarray(user_splits, dtype=np.float64), "user"
+    else:
+        splits = _search(x_regular, regular_target.classes, settings, len(x), direction)
+        method = settings.method
+    rows = _report(x_regular, regular_target, splits, settings.representative)
+    if direction is not None:
+        merged = monotone.merge_violators(splits, rows["c0"], rows["c1"], direction)
+        if len(merged) != len(splits):
+            splits = merged
+            rows = _report(x_regular, regular_target, splits, settings.representative)
+
+    parts = [rows]
+    for value in special_values:
+        mask = x == value
+        parts.append(_single_row(x[mask], _subset(target, mask), settings.representative))
+    parts.append(_single_row(x[missing], _subset(target, missing), settings.representative))
+    # The totals: the whole column as one bin.
+    totals = _single_row(np.zeros(len(x)), target, settings.representative)
+    totals["representative"] = np.full(1, np.nan)
+    parts.append(totals)
+    all_rows = {key: np.concatenate([part[key] for part in parts]) for key in rows}
+
+    codes = row_codes(x, splits, special_values)
+    auc, gini = _binned_auc_gini(all_rows, codes, target.classes)
+    return ColumnBins(name, method, splits, special_values, direction, all_rows, auc, gini)
