@@ -5,9 +5,9 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
+import _tembrolin
 import numpy as np
 import pandas as pd
-import _tembrolin
 
 from tembrolin import _errors, _frames, tables
 

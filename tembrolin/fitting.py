@@ -9,8 +9,8 @@ from __future__ import annotations
 
 from dataclasses import dataclass, field
 
-import numpy as np
 import _tembrolin
+import numpy as np
 
 from tembrolin import monotone
 

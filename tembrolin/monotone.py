@@ -9,8 +9,8 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 
-import numpy as np
 import _tembrolin
+import numpy as np
 
 ASCENDING = "ascending"
 DESCENDING = "descending"

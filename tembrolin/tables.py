@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 from collections.abc import Sequence
+from itertools import pairwise
 
 import numpy as np
 import pandas as pd
@@ -56,9 +57,7 @@ def _numbers(values: Sequence[float]) -> list[str]:
 def labels(bins: ColumnBins) -> list[str]:
     """Interval notation for the regular bins, then the special values, missing, total."""
     edges = ["-inf", *_numbers(bins.splits), "inf"]
-    regular = [
-        f"({low}, {high}{')' if high == 'inf' else ']'}" for low, high in zip(edges, edges[1:])
-    ]
+    regular = [f"({low}, {high}{')' if high == 'inf' else ']'}" for low, high in pairwise(edges)]
     special = [f"special {value}" for value in _numbers(bins.special_values)]
     return [*regular, *special, MISSING_LABEL, TOTAL_LABEL]
 
