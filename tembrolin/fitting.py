@@ -158,23 +158,23 @@ def _report(x: np.ndarray, target: Target, splits: np.ndarray, representative: s
     return rows
 
 
-def _subset(target: Target, mask: np.ndarray) -> Target:
+def _subset(target: Target, mask: np.ndarray | slice) -> Target:
     return Target(target.values[mask], target.classes[mask], target.binary, target.threshold)
 
 
+def _rows(rows: dict, where: slice) -> dict:
+    return {key: values[where] for key, values in rows.items()}
+
+
 def _single_row(x: np.ndarray, target: Target, representative: str) -> dict:
-    """The last row of the core's one-bin report: the missing row when x is all NaN and
-    not empty, otherwise the one regular bin (all zeros when x is empty)."""
-    rows = _report(x, target, NO_SPLITS, representative)
-    return {key: values[-1:] for key, values in rows.items()}
+    """The core's report on x as one bin: all zeros when x is empty."""
+    return _report(x, target, NO_SPLITS, representative)
 
 
-def _binned_auc_gini(
-    bins_rows: dict, codes: np.ndarray, classes: np.ndarray
-) -> tuple[float, float]:
+def _binned_auc_gini(rows: dict, codes: np.ndarray, classes: np.ndarray) -> tuple[float, float]:
     if classes.size == 0 or classes.min() == classes.max():
         return float("nan"), float("nan")
-    curve = _tembrolin.lorenz_curve_native(bins_rows["event_rate"][codes], classes)
+    curve = _tembrolin.lorenz_curve_native(rows["event_rate"][codes], classes)
     return curve["auc"], curve["gini"]
 
 
@@ -186,33 +186,43 @@ def fit_column(
     special_values: tuple[float, ...] = (),
     user_splits: np.ndarray | None = None,
 ) -> ColumnBins:
-    """Bins one column: the search on its regular values, then the core's report."""
-    special = np.isin(x, special_values) if special_values else np.zeros(len(x), dtype=bool)
-    missing = np.isnan(x)
-    regular = ~special & ~missing
-    x_regular, regular_target = x[regular], _subset(target, regular)
+    """Bins one column: the search on its regular values, then the core's report.
+
+    Missing values stay in the searched column (the core leaves them out of the search and
+    reports them in a row of their own); special values are taken out first.
+    """
+    special = np.isin(x, special_values) if special_values else None
+    searched = x if special is None else x[~special]
+    searched_target = target if special is None else _subset(target, ~special)
+    classes = searched_target.classes
 
     direction = settings.monotonic_trend
     if direction == "auto":
-        direction = monotone.direction_of(x_regular, regular_target.classes)
+        direction = monotone.direction_of(searched, classes)
     if user_splits is not None:
         splits, method = np.asarray(user_splits, dtype=np.float64), "user"
     else:
-        splits = _search(x_regular, regular_target.classes, settings, len(x), direction)
+        splits = _search(searched, classes, settings, len(x), direction)
         method = settings.method
-    rows = _report(x_regular, regular_target, splits, settings.representative)
+    rows = _report(searched, searched_target, splits, settings.representative)
     if direction is not None:
-        merged = monotone.merge_violators(splits, rows["c0"], rows["c1"], direction)
+        regular = _rows(rows, slice(0, len(splits) + 1))
+        merged = monotone.merge_violators(splits, regular["c0"], regular["c1"], direction)
         if len(merged) != len(splits):
             splits = merged
-            rows = _report(x_regular, regular_target, splits, settings.representative)
+            rows = _report(searched, searched_target, splits, settings.representative)
 
-    parts = [rows]
+    n_regular = len(splits) + 1
+    parts = [_rows(rows, slice(0, n_regular))]
     for value in special_values:
         mask = x == value
         parts.append(_single_row(x[mask], _subset(target, mask), settings.representative))
-    parts.append(_single_row(x[missing], _subset(target, missing), settings.representative))
-    # The totals: the whole column as one bin.
+    if len(rows["count"]) > n_regular:
+        parts.append(_rows(rows, slice(n_regular, None)))  # the core's missing row
+    else:
+        empty = slice(0, 0)
+        parts.append(_single_row(x[empty], _subset(target, empty), settings.representative))
+    # The totals: the whole column as one bin (its representative means nothing).
     totals = _single_row(np.zeros(len(x)), target, settings.representative)
     totals["representative"] = np.full(1, np.nan)
     parts.append(totals)
