@@ -3,7 +3,8 @@
 SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
-SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
+SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
+    -not -path "*/__pycache__/*" 2>/dev/null)
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
 # A plain CMake build beside the one pip makes, for the sanitized module and the C++ bench.
@@ -33,18 +34,22 @@ $(VENV)/.demo-deps: $(VENV)/.deps
 demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
+# -P keeps the source tree's tembrolin/ (which lacks the built _native) off the
+# path, so the tests import the installed package.
 test: $(VENV)/.built
-	$(PY) -m pytest
+	$(PY) -P -m pytest
 
 # The same suite against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
-# is preloaded with ASan so that its interception of exceptions finds it.
+# is preloaded with ASan so that its interception of exceptions finds it. The
+# package's Python sources join the sanitized _native in the build tree.
 test-sanitize: $(VENV)/.deps
 	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON
+	mkdir -p $(SANITIZE_DIR)/tembrolin && cp -r tembrolin/. $(SANITIZE_DIR)/tembrolin/
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
-	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
+	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -P -m pytest -p no:cacheprovider
 
 bench: $(VENV)/.built
 	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON

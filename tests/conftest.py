@@ -4,6 +4,8 @@ from pathlib import Path
 import _tembrolin
 from hypothesis import settings
 
+from tembrolin import _native
+
 # Under the sanitizers every call is several times slower.
 settings.register_profile("default", max_examples=200, deadline=None)
 settings.register_profile("sanitized", max_examples=40, deadline=None)
@@ -11,11 +13,16 @@ settings.load_profile("sanitized" if os.environ.get("TEMBROLIN_SANITIZED") else 
 
 
 def pytest_report_header(config):
-    return f"_tembrolin: {_tembrolin.__file__}"
+    return [f"_tembrolin: {_tembrolin.__file__}", f"tembrolin._native: {_native.__file__}"]
 
 
 def pytest_sessionstart(session):
     # A sanitized run that picked up the ordinary build would prove nothing.
     wanted = os.environ.get("TEMBROLIN_SANITIZED")
-    if wanted and Path(_tembrolin.__file__).parent != Path(wanted):
-        raise RuntimeError(f"expected the sanitized module from {wanted}, got {_tembrolin.__file__}")
+    if not wanted:
+        return
+    for module, folder in ((_tembrolin, Path(wanted)), (_native, Path(wanted, "tembrolin"))):
+        if Path(module.__file__).parent != folder:
+            raise RuntimeError(
+                f"expected the sanitized module from {folder}, got {module.__file__}"
+            )

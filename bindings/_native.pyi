@@ -1,0 +1,1 @@
+"""Funciones nativas del paquete tembrolin"""
