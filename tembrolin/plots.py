@@ -4,6 +4,7 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
+import numpy as np
 import pandas as pd
 
 from tembrolin import diagnostics, tables
@@ -24,16 +25,19 @@ def plot_bins(table: pd.DataFrame, title: str, ax: Any = None) -> Any:
     """Bars of each bin's share (missing and special bins included) and the event rate
     as a line on a second axis. Returns the bars' Axes."""
     ax = _axes(ax)
-    rows = table[table["bin"] != tables.TOTAL_LABEL]
-    positions = range(len(rows))
-    special = rows["bin"].str.startswith("special") | (rows["bin"] == tables.MISSING_LABEL)
-    colours = ["#b0b0b0" if flag else "#4c72b0" for flag in special]
-    ax.bar(positions, rows["share"], color=colours)
+    rows = table[table["bin"] != tables.TOTAL_LABEL].reset_index(drop=True)
+    positions = np.arange(len(rows))
+    apart = rows["bin"].str.startswith("special") | (rows["bin"] == tables.MISSING_LABEL)
+    ax.bar(positions, rows["share"], color=np.where(apart, "#b0b0b0", "#4c72b0"))
     ax.set_ylabel("share of rows")
-    ax.set_xticks(list(positions), rows["bin"], rotation=35, ha="right", fontsize=8)
+    ax.set_xticks(positions, rows["bin"], rotation=35, ha="right", fontsize=8)
     ax.set_title(title)
     rate = ax.twinx()
-    rate.plot(positions, rows["event_rate"], color="#c44e52", marker="o")
+    # The line joins ordered bins only; special and missing bins are points of their own.
+    rate.plot(positions[~apart], rows["event_rate"][~apart], color="#c44e52", marker="o")
+    rate.plot(
+        positions[apart], rows["event_rate"][apart], color="#c44e52", marker="D", linestyle="none"
+    )
     rate.set_ylabel("event rate", color="#c44e52")
     rate.set_ylim(0, max(1e-9, float(rows["event_rate"].max())) * 1.15)
     return ax
