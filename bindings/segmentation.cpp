@@ -1,4 +1,5 @@
 #include "glue.hpp"
+#include "mdlp_report.hpp"
 #include "mdlp/params.hpp"
 #include "mdlp/pipelines.hpp"
 #include "mdlp/search.hpp"
@@ -17,19 +18,6 @@ py::dict cut_point_dict(const CutPointTable& table) {
     d["pto_corte"] = column<double>(table, &CutPoint::pto_corte);
     d["c0"] = column<std::int64_t>(table, &CutPoint::c0);
     d["c1"] = column<std::int64_t>(table, &CutPoint::c1);
-    return d;
-}
-
-// The evaluation table: one element per evaluated segment, in search order.
-py::dict evaluation_dict(const std::vector<SegmentEvaluation>& evaluations) {
-    py::dict d;
-    d["found"] = column<bool>(evaluations, &SegmentEvaluation::found);
-    d["pto"] = column<double>(evaluations, &SegmentEvaluation::pto);
-    d["gain"] = column<double>(evaluations, &SegmentEvaluation::gain);
-    d["cost_pos"] = column<double>(evaluations, &SegmentEvaluation::cost_pos);
-    d["cost_struct"] = column<double>(evaluations, &SegmentEvaluation::cost_struct);
-    d["cost"] = column<double>(evaluations, &SegmentEvaluation::cost);
-    d["idx"] = column<std::int64_t>(evaluations, &SegmentEvaluation::idx);
     return d;
 }
 
@@ -55,25 +43,6 @@ py::dict segment_dict(const std::vector<SegmentRow>& segments) {
     d["total"] = column<std::int64_t>(segments, &SegmentRow::total);
     d["p1"] = column<double>(segments, &SegmentRow::p1);
     return d;
-}
-
-py::dict metadata_dict(const MdlpFullResult& result) {
-    py::dict d;
-    d["n_input"] = result.n_input;
-    d["n_used"] = result.n_used;
-    d["n_missing_x"] = result.n_missing_x;
-    d["n_missing_y"] = result.n_missing_y;
-    d["n_missing_both"] = result.n_missing_both;
-    d["n_non_finite"] = result.n_non_finite;
-    d["target_was_binary"] = result.target_was_binary;
-    d["threshold"] = result.threshold;
-    return d;
-}
-
-MdlpParams mdlp_params(std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
-                       double alpha_pos, double beta_struct, bool force_first_split) {
-    return {alpha_pos, beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
-            force_first_split};
 }
 
 CutPointTable table_of(std::span<const double> pto_corte, std::span<const std::int64_t> c0,
@@ -208,25 +177,9 @@ void register_segmentation(py::module_& m) {
            std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos, double beta_struct,
            bool force_first_split, const py::object& value, double percentile,
            const std::string& representative) {
-            require_same_length(x, y, "mdlp_full: x e y deben tener la misma longitud");
-            const MdlpParams params = mdlp_params(minobs, monotonicity, mono_dir, alpha_pos,
-                                                  beta_struct, force_first_split);
-            const auto given = optional_value(value);
-            const std::span<const double> xs = flat(x);
-            const std::span<const double> ys = flat(y);
-            MdlpFullResult result;
-            {
-                // The core reads only the buffers of x and y and the already
-                // converted representative string, all kept alive by this frame.
-                py::gil_scoped_release release;
-                const Representative choice = parse_representative(representative);
-                result = mdlp_full_raw_core(xs, ys, given, percentile, params, choice);
-            }
-            py::dict d;
-            d["mdlp"] = evaluation_dict(result.evaluations);
-            d["summary"] = binary_summary_dict(result.rows);
-            d["metadata"] = metadata_dict(result);
-            return d;
+            return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos,
+                                        beta_struct, force_first_split, value, percentile,
+                                        representative, "neighbour");
         },
         py::arg("x"), py::arg("y"), py::arg("minobs"), py::arg("monotonicity"),
         py::arg("mono_dir"), py::arg("alpha_pos"), py::arg("beta_struct"),

@@ -16,9 +16,10 @@ std::vector<SegmentEvaluation> mdlp_raw_core(std::span<const double> x, std::spa
 
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
-                                  const MdlpParams& params, Representative representative) {
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates) {
     const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
-    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params);
+    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params, candidates);
     MdlpFullResult result;
     result.rows = fit_mdlp_full(sample, mdlp, representative);
     result.evaluations = std::move(mdlp.evaluations);

@@ -8,6 +8,7 @@
 #include "mdlp/params.hpp"
 #include "mdlp/segment_evaluation.hpp"
 #include "mdlp/segment_summary.hpp"
+#include "prep/cut_points.hpp"
 #include "types/binary_summary_row.hpp"
 #include "types/representative.hpp"
 
@@ -37,6 +38,7 @@ std::vector<SegmentEvaluation> mdlp_raw_core(std::span<const double> x, std::spa
 // Preprocessing, search, final segments and their report with the missing row.
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
-                                  const MdlpParams& params, Representative representative);
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates = CandidateRule::neighbour);
 
 }  // namespace tembrolin

@@ -60,9 +60,9 @@ double representative_of(const double* values, std::size_t count, Representative
 }  // namespace
 
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
-                             const MdlpParams& params) {
+                             const MdlpParams& params, CandidateRule candidates) {
     MdlpResult result;
-    const CutPointTable table = compute_boundaries(x, y);
+    const CutPointTable table = candidate_cut_points(x, y, candidates);
     if (table.empty()) return result;
     result.evaluations = mdlp_search(table, params);
 

@@ -6,6 +6,7 @@
 
 #include "mdlp/params.hpp"
 #include "mdlp/segment_evaluation.hpp"
+#include "prep/cut_points.hpp"
 #include "types/binary_summary_row.hpp"
 #include "types/preprocessed_sample.hpp"
 #include "types/representative.hpp"
@@ -27,10 +28,11 @@ struct MdlpResult {
     std::vector<SegmentRow> segments;            // ascending in x
 };
 
-// The search on a clean sorted sample, then its accepted cuts as the final
-// segments from -inf to +inf.
+// The search over the candidate cuts of a clean sorted sample, then its accepted
+// cuts as the final segments from -inf to +inf.
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
-                             const MdlpParams& params);
+                             const MdlpParams& params,
+                             CandidateRule candidates = CandidateRule::neighbour);
 
 // Recounts each segment on the sorted x of the sample, adds its share and
 // representative value, and appends the row of the missing bucket. A recount
