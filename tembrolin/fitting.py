@@ -13,11 +13,7 @@ import _tembrolin
 import numpy as np
 
 from tembrolin import monotone
-
-try:
-    from tembrolin._native import mdlp_fit
-except ImportError:  # the package's native module is not built yet: the core's own search
-    mdlp_fit = None
+from tembrolin._native import mdlp_fit
 
 NO_SPLITS = np.empty(0, dtype=np.float64)
 BINARY_KEYS = ("count", "c0", "c1", "event_rate", "representative")
@@ -120,11 +116,8 @@ def _mdlp_splits(
         settings.beta,
         settings.force_first_split,
     )
-    y = classes.astype(np.float64)
-    if mdlp_fit is None:
-        report = _tembrolin.mdlp_full_raw(x, y, *args)
-    else:
-        report = mdlp_fit(x, y, *args, candidates=settings.candidates)
+    # The classes are already 0/1, so the search sees the same classes as every report.
+    report = mdlp_fit(x, classes.astype(np.float64), *args, candidates=settings.candidates)
     right = report["summary"]["right"]
     return right[np.isfinite(right)]
 
