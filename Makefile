@@ -57,7 +57,9 @@ bench: $(VENV)/.built
 	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON
 	$(VENV)/bin/cmake --build $(BENCH_DIR) --target sort_gain
 	$(BENCH_DIR)/sort_gain
-	$(PY) -m bench
+	# The source tree goes last on the path, so the installed tembrolin (with its built
+	# _native) is the one imported and bench/ is still found.
+	$(PY) -P -c "import runpy, sys; sys.path.append('.'); runpy.run_module('bench', run_name='__main__')"
 
 clean:
 	rm -rf build $(VENV)

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+from collections.abc import Callable
 from dataclasses import dataclass
 from typing import Any
 
@@ -14,25 +15,28 @@ from tembrolin import _errors
 
 @dataclass(frozen=True)
 class Columns:
-    """The columns of X as contiguous float64 arrays, with their names.
+    """The columns of X with their names, each read as a contiguous float64 array on demand,
+    so that the threads that fit the columns also share the copying.
 
     `named` is true when X carried string column names (a DataFrame); a 2-D array gets
     the names x0, x1, ... and is matched to the fitted columns by position.
     """
 
     names: list[str]
-    values: list[np.ndarray]
     named: bool
+    n_rows: int
+    read: Callable[[int], np.ndarray]
 
-    @property
-    def n_rows(self) -> int:
-        return len(self.values[0]) if self.values else 0
+    def all(self) -> list[np.ndarray]:
+        return [self.read(j) for j in range(len(self.names))]
 
 
-def _series_to_float(series: Any, name: str) -> np.ndarray:
-    dtype = series.dtype
-    if not (dtype.is_numeric() or dtype == nw.Boolean):
-        raise _errors.not_numeric(name, dtype)
+def _check_numeric(series: Any, name: str) -> None:
+    if not (series.dtype.is_numeric() or series.dtype == nw.Boolean):
+        raise _errors.not_numeric(name, series.dtype)
+
+
+def _series_to_float(series: Any) -> np.ndarray:
     # Nulls of nullable columns become NaN, the one missing value of the core.
     series = series.cast(nw.Float64)
     values = series.to_numpy()
@@ -55,8 +59,11 @@ def _array_columns(X: Any) -> Columns:
         except (TypeError, ValueError) as error:
             raise _errors.not_numeric("x0..", array.dtype) from error
     names = [f"x{j}" for j in range(array.shape[1])]
-    values = [np.ascontiguousarray(array[:, j], dtype=np.float64) for j in range(array.shape[1])]
-    return Columns(names, values, named=False)
+
+    def read(j: int) -> np.ndarray:
+        return np.ascontiguousarray(array[:, j], dtype=np.float64)
+
+    return Columns(names, False, array.shape[0], read)
 
 
 def read_columns(X: Any) -> Columns:
@@ -65,9 +72,13 @@ def read_columns(X: Any) -> Columns:
     if not isinstance(frame, nw.DataFrame):
         return _array_columns(X)
     raw_names = list(frame.columns)
-    names = [str(name) for name in raw_names]
-    values = [_series_to_float(frame.get_column(raw), str(raw)) for raw in raw_names]
-    return Columns(names, values, named=all(isinstance(name, str) for name in raw_names))
+    series = [frame.get_column(raw) for raw in raw_names]
+    for one, raw in zip(series, raw_names, strict=True):
+        _check_numeric(one, str(raw))
+    named = all(isinstance(name, str) for name in raw_names)
+    return Columns(
+        [str(n) for n in raw_names], named, len(frame), lambda j: _series_to_float(series[j])
+    )
 
 
 def split_target(X: Any, name: str) -> tuple[Any, Any]:

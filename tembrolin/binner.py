@@ -214,6 +214,7 @@ class Binner(TransformerMixin, BaseEstimator):
             None if self.target_threshold is None else float(self.target_threshold),
             float(self.target_percentile),
         )
+        totals = fitting.totals_row(target, settings.representative)
         specials = self._per_column("special_values", self.special_values, columns.names)
         if self.user_splits is not None and not isinstance(self.user_splits, Mapping):
             raise _errors.out_of_range("user_splits", self.user_splits, "un dict columna -> cortes")
@@ -223,7 +224,7 @@ class Binner(TransformerMixin, BaseEstimator):
             name = columns.names[j]
             splits = np.asarray(user[name], dtype=np.float64) if name in user else None
             return fitting.fit_column(
-                name, columns.values[j], target, settings, specials.get(name, ()), splits
+                name, columns.read(j), target, totals, settings, specials.get(name, ()), splits
             )
 
         with ThreadPoolExecutor(max_workers=workers) as pool:
@@ -265,11 +266,10 @@ class Binner(TransformerMixin, BaseEstimator):
             extra = [name for name in columns.names if name not in self.columns_]
             if missing or extra:
                 raise _errors.columns_differ(missing, extra)
-            by_name = dict(zip(columns.names, columns.values, strict=True))
-            return [by_name[name] for name in fitted]
-        if len(columns.values) != len(fitted):
-            raise _errors.column_count(len(columns.values), len(fitted))
-        return columns.values
+            return [columns.read(columns.names.index(name)) for name in fitted]
+        if len(columns.names) != len(fitted):
+            raise _errors.column_count(len(columns.names), len(fitted))
+        return columns.all()
 
     def transform(self, X: Any, metric: str | None = None) -> np.ndarray:
         """Each value replaced by its bin's WoE, row number, event rate or representative."""

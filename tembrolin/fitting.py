@@ -36,13 +36,14 @@ def read_target(y: np.ndarray, threshold: float | None, percentile: float) -> Ta
     Without a given threshold it is the core's percentile of y, taken once for the whole
     table so that every column is judged against the same classes.
     """
-    meta = _tembrolin.mdlp_full_raw(
-        np.zeros_like(y), y, 0, 0, 0, 1.0, 1.0, False, value=threshold, percentile=percentile
-    )["metadata"]
-    binary = bool(meta["target_was_binary"])
-    cut = 0.0 if binary else float(meta["threshold"])
-    classes = (y == 1.0) if binary else (y > cut)
-    return Target(y, classes.astype(np.int32), binary, cut)
+    if ((y == 0.0) | (y == 1.0)).all():
+        return Target(y, y.astype(np.int32), True, 0.0)
+    if threshold is None:
+        # The core's percentile rule, read from its report on a one-valued x.
+        threshold = _tembrolin.mdlp_full_raw(
+            np.zeros_like(y), y, 0, 0, 0, 1.0, 1.0, False, percentile=percentile
+        )["metadata"]["threshold"]
+    return Target(y, (y > threshold).astype(np.int32), False, float(threshold))
 
 
 @dataclass(frozen=True)
@@ -91,16 +92,11 @@ class ColumnBins:
 
     def codes(self, x: np.ndarray) -> np.ndarray:
         """The report row of each value of x: its bin, its special value, or missing."""
-        return row_codes(x, self.splits, self.special_values)
-
-
-def row_codes(x: np.ndarray, splits: np.ndarray, special_values: tuple[float, ...]) -> np.ndarray:
-    codes = _tembrolin.binning_transform(x, splits)
-    n_regular = len(splits) + 1
-    for offset, value in enumerate(special_values):
-        codes[x == value] = n_regular + offset
-    codes[codes < 0] = n_regular + len(special_values)  # NaN: the missing row
-    return codes
+        codes = _tembrolin.binning_transform(x, self.splits)
+        for offset, value in enumerate(self.special_values):
+            codes[x == value] = self.n_regular + offset
+        codes[codes < 0] = self.missing_row  # NaN
+        return codes
 
 
 def _mdlp_splits(
@@ -164,10 +160,27 @@ def _single_row(x: np.ndarray, target: Target, representative: str) -> dict:
     return _report(x, target, NO_SPLITS, representative)
 
 
-def _binned_auc_gini(rows: dict, codes: np.ndarray, classes: np.ndarray) -> tuple[float, float]:
-    if classes.size == 0 or classes.min() == classes.max():
+def totals_row(target: Target, representative: str) -> dict:
+    """The totals row shared by every column: the whole target as one bin (x plays no part,
+    and the row's representative means nothing)."""
+    totals = _single_row(np.zeros(len(target.values)), target, representative)
+    totals["representative"] = np.full(1, np.nan)
+    return totals
+
+
+def _binned_auc_gini(rows: dict) -> tuple[float, float]:
+    """AUC and Gini of the column scored by its rows' event rates, by the core's Lorenz curve.
+
+    The curve depends only on the (score, class) pairs, not on their order, so it is given
+    each row's pairs in a block (c0 non-events, then c1 events) instead of the column.
+    """
+    c0, c1 = rows["c0"][:-1], rows["c1"][:-1]
+    if c0.sum() == 0 or c1.sum() == 0:
         return float("nan"), float("nan")
-    curve = _tembrolin.lorenz_curve_native(rows["event_rate"][codes], classes)
+    counts = np.column_stack([c0, c1]).ravel()
+    scores = np.repeat(np.repeat(rows["event_rate"][:-1], 2), counts)
+    classes = np.repeat(np.tile(np.array([0, 1], dtype=np.int32), len(c0)), counts)
+    curve = _tembrolin.lorenz_curve_native(scores, classes)
     return curve["auc"], curve["gini"]
 
 
@@ -175,6 +188,7 @@ def fit_column(
     name: str,
     x: np.ndarray,
     target: Target,
+    totals: dict,
     settings: Settings,
     special_values: tuple[float, ...] = (),
     user_splits: np.ndarray | None = None,
@@ -215,12 +229,7 @@ def fit_column(
     else:
         empty = slice(0, 0)
         parts.append(_single_row(x[empty], _subset(target, empty), settings.representative))
-    # The totals: the whole column as one bin (its representative means nothing).
-    totals = _single_row(np.zeros(len(x)), target, settings.representative)
-    totals["representative"] = np.full(1, np.nan)
     parts.append(totals)
     all_rows = {key: np.concatenate([part[key] for part in parts]) for key in rows}
-
-    codes = row_codes(x, splits, special_values)
-    auc, gini = _binned_auc_gini(all_rows, codes, target.classes)
+    auc, gini = _binned_auc_gini(all_rows)
     return ColumnBins(name, method, splits, special_values, direction, all_rows, auc, gini)
