@@ -8,6 +8,7 @@ into its regular, special and missing parts and lines the rows up.
 from __future__ import annotations
 
 from dataclasses import dataclass, field
+from functools import cached_property
 
 import _tembrolin
 import numpy as np
@@ -79,8 +80,6 @@ class ColumnBins:
     special_values: tuple[float, ...]
     trend: str | None
     rows: dict[str, np.ndarray] = field(repr=False)
-    auc: float
-    gini: float
 
     @property
     def n_regular(self) -> int:
@@ -89,6 +88,24 @@ class ColumnBins:
     @property
     def missing_row(self) -> int:
         return self.n_regular + len(self.special_values)
+
+    @cached_property
+    def auc_gini(self) -> tuple[float, float]:
+        """AUC and Gini of the column scored by its rows' event rates, by the core's Lorenz
+        curve; NaN without both classes.
+
+        The curve depends only on the (score, class) pairs, not on their order, so it is
+        given each row's pairs in a block (c0 non-events, then c1 events): the bins suffice,
+        and the fit, which runs on threads, does not wait on this call that holds the lock.
+        """
+        c0, c1 = self.rows["c0"][:-1], self.rows["c1"][:-1]
+        if c0.sum() == 0 or c1.sum() == 0:
+            return float("nan"), float("nan")
+        counts = np.column_stack([c0, c1]).ravel()
+        scores = np.repeat(np.repeat(self.rows["event_rate"][:-1], 2), counts)
+        classes = np.repeat(np.tile(np.array([0, 1], dtype=np.int32), len(c0)), counts)
+        curve = _tembrolin.lorenz_curve_native(scores, classes)
+        return curve["auc"], curve["gini"]
 
     def codes(self, x: np.ndarray) -> np.ndarray:
         """The report row of each value of x: its bin, its special value, or missing."""
@@ -168,22 +185,6 @@ def totals_row(target: Target, representative: str) -> dict:
     return totals
 
 
-def _binned_auc_gini(rows: dict) -> tuple[float, float]:
-    """AUC and Gini of the column scored by its rows' event rates, by the core's Lorenz curve.
-
-    The curve depends only on the (score, class) pairs, not on their order, so it is given
-    each row's pairs in a block (c0 non-events, then c1 events) instead of the column.
-    """
-    c0, c1 = rows["c0"][:-1], rows["c1"][:-1]
-    if c0.sum() == 0 or c1.sum() == 0:
-        return float("nan"), float("nan")
-    counts = np.column_stack([c0, c1]).ravel()
-    scores = np.repeat(np.repeat(rows["event_rate"][:-1], 2), counts)
-    classes = np.repeat(np.tile(np.array([0, 1], dtype=np.int32), len(c0)), counts)
-    curve = _tembrolin.lorenz_curve_native(scores, classes)
-    return curve["auc"], curve["gini"]
-
-
 def fit_column(
     name: str,
     x: np.ndarray,
@@ -231,5 +232,4 @@ def fit_column(
         parts.append(_single_row(x[empty], _subset(target, empty), settings.representative))
     parts.append(totals)
     all_rows = {key: np.concatenate([part[key] for part in parts]) for key in rows}
-    auc, gini = _binned_auc_gini(all_rows)
-    return ColumnBins(name, method, splits, special_values, direction, all_rows, auc, gini)
+    return ColumnBins(name, method, splits, special_values, direction, all_rows)

@@ -62,8 +62,6 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
         "splits": _encode(bins.splits),
         "special_values": _encode(bins.special_values),
         "trend": bins.trend,
-        "auc": _encode(bins.auc),
-        "gini": _encode(bins.gini),
         "rows": _encode(bins.rows),
     }
 
@@ -82,8 +80,6 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
         special_values=tuple(_floats(data["special_values"])),
         trend=data["trend"],
         rows=rows,
-        auc=_floats([data["auc"]])[0],
-        gini=_floats([data["gini"]])[0],
     )
 
 
