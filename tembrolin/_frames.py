@@ -100,7 +100,7 @@ def read_target(y: Any, n_rows: int) -> np.ndarray:
         values = series.cast(nw.Float64).to_numpy()
     else:
         values = np.asarray(y)
-        if values.ndim == 2 and values.shape[1] == 1:
+        if values.shape[1:] == (1,):
             values = values[:, 0]
         if values.ndim != 1:
             raise _errors.y_shape(values.shape)

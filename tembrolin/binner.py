@@ -168,7 +168,7 @@ class Binner(TransformerMixin, BaseEstimator):
             alpha=float(self.alpha),
             beta=float(self.beta),
             force_first_split=bool(self.force_first_split),
-            candidates=self.candidates,
+            candidates="neighbour" if self.candidates == "neighbour" else "boundary",
             representative=self.representative,
             n_bins=int(self.n_bins),
             range=self.width_range,

@@ -9,6 +9,7 @@ from __future__ import annotations
 
 from dataclasses import dataclass, field
 from functools import cached_property
+from typing import Literal
 
 import _tembrolin
 import numpy as np
@@ -56,7 +57,7 @@ class Settings:
     alpha: float = 1.0
     beta: float = 1.0
     force_first_split: bool = False
-    candidates: str = "boundary"
+    candidates: Literal["boundary", "neighbour"] = "boundary"
     representative: str = "median"
     n_bins: int = 10
     range: str = "full"

@@ -46,7 +46,7 @@ def woe_iv(non_events: np.ndarray, events: np.ndarray) -> tuple[np.ndarray, np.n
     return woe, iv
 
 
-def _numbers(values: Sequence[float]) -> list[str]:
+def _numbers(values: Sequence[float] | np.ndarray) -> list[str]:
     """Ten significant digits, unless that makes two different values look alike."""
     short = [f"{float(v):.10g}" for v in values]
     if len(set(short)) == len(set(map(float, values))):

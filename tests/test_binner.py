@@ -1,5 +1,7 @@
 """The estimator as users call it: input kinds, errors, threads, scikit-learn conventions."""
 
+import doctest
+
 import numpy as np
 import pandas as pd
 import polars as pl
@@ -138,3 +140,8 @@ SPANISH = "the check matches an English message; the package speaks Spanish"
 )
 def test_sklearn_conventions(estimator, check):
     check(estimator)
+
+
+@pytest.mark.parametrize("module", [tb.binner, tb.tables], ids=lambda m: m.__name__)
+def test_docstring_examples_run(module):
+    assert doctest.testmod(module, raise_on_error=True).attempted > 0
