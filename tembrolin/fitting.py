@@ -209,7 +209,11 @@ def fit_column(
     if direction == "auto":
         direction = monotone.direction_of(searched, classes)
     if user_splits is not None:
-        splits, method = np.asarray(user_splits, dtype=np.float64), "user"
+        # The core's check of custom cuts: finite and strictly increasing, or its message.
+        splits = _tembrolin.binning_splits(
+            NO_SPLITS, "custom", 1, "full", 0.0, 1.0, 0.0, np.asarray(user_splits, dtype=np.float64)
+        )
+        method = "user"
     else:
         splits = _search(searched, classes, settings, len(x), direction)
         method = settings.method

@@ -116,10 +116,11 @@ def test_errors_name_the_column_or_argument(fitted, call, error, words):
         call(tb.Binner(), X, y)
 
 
-def test_core_errors_keep_their_messages(fitted):
+@pytest.mark.parametrize("cuts", [[np.inf], [3.0, 1.0], [2.0, 2.0]], ids=["inf", "order", "twice"])
+def test_core_errors_keep_their_messages(fitted, cuts):
     _, X, y = fitted
-    with pytest.raises(ValueError, match="^binning: los puntos de corte deben ser finitos$"):
-        tb.Binner(user_splits={"age": [np.inf]}).fit(X, y)
+    with pytest.raises(ValueError, match="^binning: los puntos de corte deben ser finitos, crec"):
+        tb.Binner(user_splits={"age": cuts}).fit(X, y)
 
 
 # English messages are matched by these checks; ours are Spanish by design.
