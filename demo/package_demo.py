@@ -89,7 +89,8 @@ def credit_section() -> None:
 
     for column in binner.summary().index[:2]:
         save(binner.plot(column), f"credit_{column}.png")
-    save(tb.plot_lorenz(binner, X[~train], y[~train]), "credit_lorenz.png")
+    strongest = list(binner.summary().index[:4])
+    save(tb.plot_lorenz(binner, X[~train], y[~train], strongest), "credit_lorenz.png")
 
 
 def loans_section() -> None:
