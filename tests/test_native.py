@@ -102,37 +102,24 @@ def test_root_evaluation_against_oracle(pairs, minobs):
         assert (int(mdlp["idx"][0]), float(mdlp["pto"][0]), float(mdlp["gain"][0])) == want
 
 
-SWAP_PARAMS = st.tuples(
-    st.integers(0, 4),
-    st.sampled_from([0, 1, 2, 3]),
-    st.sampled_from([-1, 0, 1]),
-    st.sampled_from([0.0, 0.5, 1.0]),
-    st.sampled_from([0.0, 1.0]),
+# minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split
+PARAMS = st.tuples(
+    *map(st.sampled_from, [range(5), range(4), [-1, 0, 1], [0.0, 0.5, 1.0], [0.0, 1.0]]),
     st.booleans(),
 )
 
 
 @given(
     tied(st.one_of(st.integers(0, 7).map(float), st.sampled_from([NAN, INF]))),
-    SWAP_PARAMS,
+    PARAMS,
     st.sampled_from(["mean", "median"]),
 )
 def test_label_swap_keeps_the_bins(pairs, params, representative):
     x, y = np.array(pairs, float).reshape(-1, 2).T
-    minobs, monotonicity, mono_dir, alpha, beta, force = params
     fit = _native.mdlp_fit(x, y, *params, representative=representative)
     # Swapped labels turn an ascending event rate into a descending one.
-    swapped = _native.mdlp_fit(
-        x,
-        1.0 - y,
-        minobs,
-        monotonicity,
-        -mono_dir,
-        alpha,
-        beta,
-        force,
-        representative=representative,
-    )
+    mirrored = (*params[:2], -params[2], *params[3:])
+    swapped = _native.mdlp_fit(x, 1.0 - y, *mirrored, representative=representative)
     same_bits(fit["mdlp"], swapped["mdlp"])
     same_bits(fit["metadata"], swapped["metadata"])
     a, b = fit["summary"], swapped["summary"]
@@ -153,7 +140,7 @@ RAW = st.lists(
 
 @given(
     RAW,
-    SWAP_PARAMS,
+    PARAMS,
     st.sampled_from([None, 0.0, 2.5]),
     st.sampled_from([0.0, 50.0, 90.0]),
     st.sampled_from(["mean", "median"]),
@@ -169,31 +156,20 @@ BAD = {"value": "1", "representative": "Mean", "candidates": "Boundary", "percen
 
 
 @pytest.mark.parametrize(
-    "x, mode, drop, error, message",
+    "x, mode, fixed, error, message",
     [
-        ([1.0], 9, [], ValueError, "^mdlp_full: x e y deben tener la misma longitud$"),
-        ([1.0, 2.0], 9, [], ValueError, "^monotonicity debe estar en 0..3$"),
-        ([1.0, 2.0], 0, [], RuntimeError, None),
-        ([1.0, 2.0], 0, ["value"], ValueError, "^representative debe ser 'mean' o 'median'$"),
-        (
-            [1.0, 2.0],
-            0,
-            ["value", "representative"],
-            ValueError,
-            "^candidates debe ser 'boundary' o 'neighbour'$",
-        ),
-        (
-            [1.0, 2.0],
-            0,
-            ["value", "representative", "candidates"],
-            ValueError,
-            "^preprocess_data: percentile",
-        ),
+        ([1.0], 9, "", ValueError, "^mdlp_full: x e y deben tener la misma longitud$"),
+        ([1.0, 2.0], 9, "", ValueError, "^monotonicity debe estar en 0..3$"),
+        ([1.0, 2.0], 0, "", RuntimeError, None),
+        ([1.0, 2.0], 0, "v", ValueError, "^representative debe ser 'mean' o 'median'$"),
+        ([1.0, 2.0], 0, "vr", ValueError, "^candidates debe ser 'boundary' o 'neighbour'$"),
+        ([1.0, 2.0], 0, "vrc", ValueError, "^preprocess_data: percentile"),
     ],
     ids=["length", "monotonicity", "value", "representative", "candidates", "preprocessing"],
 )
-def test_checks_in_order(x, mode, drop, error, message):
-    kwargs = {k: v for k, v in BAD.items() if k not in drop}
+def test_checks_in_order(x, mode, fixed, error, message):
+    # Each bad argument whose initial is in `fixed` is left out, so a later check fails.
+    kwargs = {k: v for k, v in BAD.items() if k[0] not in fixed}
     with pytest.raises(error, match=message):
         _native.mdlp_fit(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
     # The checks the core's own report shares fail there the same way.
