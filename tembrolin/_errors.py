@@ -64,6 +64,10 @@ def unknown_columns(argument: str, columns: Iterable[str]) -> ValueError:
     return ValueError(f"{argument} menciona columnas que X no tiene: {_quoted(columns)}")
 
 
+def nan_given(argument: str) -> ValueError:
+    return ValueError(f"{argument} no admite NaN: los valores ausentes ya tienen su propia fila")
+
+
 def columns_differ(missing: list[str], extra: list[str]) -> ValueError:
     parts = []
     if missing:

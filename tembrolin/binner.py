@@ -151,6 +151,8 @@ class Binner(TransformerMixin, BaseEstimator):
         _check_choice("metric", self.metric, METRICS)
         _check_number("min_bin_share", self.min_bin_share, 0.0, 0.5, "un número entre 0 y 0.5")
         _check_number("target_percentile", self.target_percentile, 0, 100, "un número de 0 a 100")
+        for argument in ("alpha", "beta"):
+            _check_number(argument, getattr(self, argument), 0.0, math.inf, "un número >= 0")
         if isinstance(self.n_bins, bool) or not isinstance(self.n_bins, (int, np.integer)):
             raise _errors.out_of_range("n_bins", self.n_bins, "un entero positivo")
         _check_number("n_bins", self.n_bins, 1, math.inf, "un entero positivo")
@@ -190,12 +192,14 @@ class Binner(TransformerMixin, BaseEstimator):
         """`user_splits` or `special_values` as a tuple of floats per column name."""
         if value is None:
             return {}
-        if not isinstance(value, Mapping):
-            return {name: tuple(map(float, value)) for name in names}
-        unknown = [str(name) for name in value if name not in names]
+        per_column = value if isinstance(value, Mapping) else dict.fromkeys(names, value)
+        unknown = [str(name) for name in per_column if name not in names]
         if unknown:
             raise _errors.unknown_columns(argument, unknown)
-        return {name: tuple(map(float, values)) for name, values in value.items()}
+        floats = {name: tuple(map(float, values)) for name, values in per_column.items()}
+        if any(math.isnan(v) for values in floats.values() for v in values):
+            raise _errors.nan_given(argument)
+        return floats
 
     def fit(self, X: Any, y: Any) -> Binner:
         """Bins every column of X against y (0/1, or continuous cut at a threshold).
