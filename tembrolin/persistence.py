@@ -15,7 +15,7 @@ from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
-from tembrolin import _errors
+from tembrolin import _errors, tables
 from tembrolin.fitting import ColumnBins
 
 if TYPE_CHECKING:
@@ -62,6 +62,7 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
         "splits": _encode(bins.splits),
         "special_values": _encode(bins.special_values),
         "trend": bins.trend,
+        "bins": tables.labels(bins),  # for the reader: the label of each row below
         "rows": _encode(bins.rows),
     }
 
