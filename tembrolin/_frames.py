@@ -12,6 +12,8 @@ from scipy import sparse
 
 from tembrolin import _errors
 
+ARRAY_COLUMNS = "x0.."  # how an array's columns are named in messages
+
 
 @dataclass(frozen=True)
 class Columns:
@@ -51,13 +53,14 @@ def _array_columns(X: Any) -> Columns:
     array = np.asarray(X)
     if array.ndim != 2:
         raise _errors.not_two_dimensional(array.shape)
+    refused = _errors.not_numeric(ARRAY_COLUMNS, array.dtype)
     if array.dtype.kind == "c":
-        raise _errors.not_numeric("x0..", array.dtype)
+        raise refused
     if array.dtype.kind not in "biuf":
         try:
             array = array.astype(np.float64)
         except (TypeError, ValueError) as error:
-            raise _errors.not_numeric("x0..", array.dtype) from error
+            raise refused from error
     names = [f"x{j}" for j in range(array.shape[1])]
 
     def read(j: int) -> np.ndarray:
@@ -85,7 +88,8 @@ def split_target(X: Any, name: str) -> tuple[Any, Any]:
     """X without the column `name`, in X's own kind of frame (for y given by name)."""
     frame = nw.from_native(X, eager_only=True, pass_through=True)
     if not isinstance(frame, nw.DataFrame) or name not in frame.columns:
-        raise _errors.unknown_columns("y", [name])
+        error = _errors.unknown_columns("y", [name])
+        raise error
     return nw.to_native(frame.drop(name)), frame.get_column(name)
 
 

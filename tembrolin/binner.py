@@ -14,7 +14,7 @@ import pandas as pd
 from sklearn.base import BaseEstimator, TransformerMixin
 from sklearn.utils.validation import check_is_fitted
 
-from tembrolin import _errors, _frames, fitting, tables
+from tembrolin import _errors, _frames, fitting, persistence, plots, tables
 from tembrolin.fitting import ColumnBins, Settings
 
 METHODS = ("mdlp", "quantile", "equal_width")
@@ -30,10 +30,11 @@ def _check_choice(argument: str, value: object, allowed: Sequence[object]) -> No
         raise _errors.choice(argument, value, [str(a) for a in allowed])
 
 
-def _check_number(argument: str, value: object, low: float, high: float, rule: str) -> None:
-    if isinstance(value, bool) or not isinstance(value, (int, float)):
-        raise _errors.out_of_range(argument, value, rule)
-    if not low <= value <= high:
+def _check_number(
+    argument: str, value: object, low: float, high: float, rule: str, integer: bool = False
+) -> None:
+    kinds = (int, np.integer) if integer else (int, float, np.integer, np.floating)
+    if isinstance(value, bool) or not isinstance(value, kinds) or not low <= value <= high:
         raise _errors.out_of_range(argument, value, rule)
 
 
@@ -153,9 +154,7 @@ class Binner(TransformerMixin, BaseEstimator):
         _check_number("target_percentile", self.target_percentile, 0, 100, "un número de 0 a 100")
         for argument in ("alpha", "beta"):
             _check_number(argument, getattr(self, argument), 0.0, math.inf, "un número >= 0")
-        if isinstance(self.n_bins, bool) or not isinstance(self.n_bins, (int, np.integer)):
-            raise _errors.out_of_range("n_bins", self.n_bins, "un entero positivo")
-        _check_number("n_bins", self.n_bins, 1, math.inf, "un entero positivo")
+        _check_number("n_bins", self.n_bins, 1, math.inf, "un entero positivo", integer=True)
         if self.target_threshold is not None:
             _check_number(
                 "target_threshold",
@@ -185,7 +184,7 @@ class Binner(TransformerMixin, BaseEstimator):
             return 1
         if self.n_jobs == -1:
             return os.cpu_count() or 1
-        _check_number("n_jobs", self.n_jobs, 1, math.inf, "un entero positivo, -1 o None")
+        _check_number("n_jobs", self.n_jobs, 1, math.inf, "un entero positivo, -1 o None", True)
         return int(self.n_jobs)
 
     def _per_column(self, argument: str, value: Any, names: list[str]) -> dict[str, tuple]:
@@ -221,7 +220,10 @@ class Binner(TransformerMixin, BaseEstimator):
         totals = fitting.totals_row(target, settings.representative)
         specials = self._per_column("special_values", self.special_values, columns.names)
         if self.user_splits is not None and not isinstance(self.user_splits, Mapping):
-            raise _errors.out_of_range("user_splits", self.user_splits, "un dict columna -> cortes")
+            error = _errors.out_of_range(
+                "user_splits", self.user_splits, "un dict columna -> cortes"
+            )
+            raise error
         user = self._per_column("user_splits", self.user_splits, columns.names)
 
         def fit_one(j: int) -> ColumnBins:
@@ -342,21 +344,15 @@ class Binner(TransformerMixin, BaseEstimator):
 
     def plot(self, column: str | int, ax: Any = None) -> Any:
         """Bars of each bin's share with its event rate on a second axis."""
-        from tembrolin import plots
-
         return plots.plot_bins(self.table(column), str(self._column(column).name), ax=ax)
 
     # -- persistence -------------------------------------------------------------------
 
     def to_json(self, path: str | Path | None = None) -> str:
         """The fitted binner as readable JSON, written to `path` when given."""
-        from tembrolin import persistence
-
         return persistence.dump(self, path)
 
     @classmethod
     def from_json(cls, source: str | Path) -> Binner:
         """A fitted binner from a JSON file path, or from the JSON text itself."""
-        from tembrolin import persistence
-
         return persistence.load(cls, source)

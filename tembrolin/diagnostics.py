@@ -5,10 +5,10 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
-import _tembrolin
 import numpy as np
 import pandas as pd
 
+import _tembrolin
 from tembrolin import _errors, _frames, tables
 
 if TYPE_CHECKING:
@@ -61,7 +61,10 @@ def _scored(binner: Binner, X: Any, y: Any) -> tuple[list[np.ndarray], np.ndarra
     columns = binner._aligned(X)
     values = _frames.read_target(y, len(columns[0]) if columns else 0)
     classes = values == 1.0 if binner.target_type_ == "binary" else values > binner.threshold_
-    scores = [b.rows["event_rate"][b.codes(x)] for b, x in zip(binner.columns_.values(), columns)]
+    scores = [
+        b.rows["event_rate"][b.codes(x)]
+        for b, x in zip(binner.columns_.values(), columns, strict=True)
+    ]
     return scores, classes.astype(np.int32)
 
 

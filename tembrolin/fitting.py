@@ -11,9 +11,9 @@ from dataclasses import dataclass, field
 from functools import cached_property
 from typing import Literal
 
-import _tembrolin
 import numpy as np
 
+import _tembrolin
 from tembrolin import monotone
 from tembrolin._native import mdlp_fit
 

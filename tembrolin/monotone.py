@@ -9,8 +9,9 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 
-import _tembrolin
 import numpy as np
+
+import _tembrolin
 
 ASCENDING = "ascending"
 DESCENDING = "descending"

@@ -116,9 +116,11 @@ def load(cls: type[Binner], source: str | Path) -> Binner:
         text = Path(source).read_text(encoding="utf-8")
     document = json.loads(text)
     if not isinstance(document, dict) or document.get("format") != FORMAT:
-        raise _errors.bad_json(f"falta 'format': '{FORMAT}'")
+        error = _errors.bad_json(f"falta 'format': '{FORMAT}'")
+        raise error
     if document.get("version") != VERSION:
-        raise _errors.bad_json(f"versión {document.get('version')!r} desconocida")
+        error = _errors.bad_json(f"versión {document.get('version')!r} desconocida")
+        raise error
     binner = cls(**_decode(document["params"]))
     columns = [_column_from_dict(data) for data in document["columns"]]
     target = document["target"]

@@ -15,7 +15,7 @@ if TYPE_CHECKING:
 
 def _axes(ax: Any) -> Any:
     if ax is None:
-        import matplotlib.pyplot as plt
+        import matplotlib.pyplot as plt  # noqa: PLC0415 (an optional extra, loaded on demand)
 
         _, ax = plt.subplots(figsize=(8, 4.5), layout="constrained")
     return ax

@@ -74,13 +74,13 @@ def test_set_output_and_pipeline(fitted):
 
 
 @pytest.mark.parametrize(
-    ("call", "error", "words"),
+    "call,error,words",
     [
         (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numérica"),
         (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
-        (lambda b, X, y: b.fit(X, None), ValueError, "y es obligatorio"),
+        (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
         (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
-        (lambda b, X, y: b.transform(X), NotFittedError, "llame a fit"),
+        (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
         (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "columna desconocida 'edad'"),
         (lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")), ValueError, "faltan 'age'"),
         (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran 'z'"),
@@ -119,7 +119,7 @@ def test_errors_name_the_column_or_argument(fitted, call, error, words):
 @pytest.mark.parametrize("cuts", [[np.inf], [3.0, 1.0], [2.0, 2.0]], ids=["inf", "order", "twice"])
 def test_core_errors_keep_their_messages(fitted, cuts):
     _, X, y = fitted
-    with pytest.raises(ValueError, match="^binning: los puntos de corte deben ser finitos, crec"):
+    with pytest.raises(ValueError, match=r"^binning: los puntos de corte deben ser finitos, crec"):
         tb.Binner(user_splits={"age": cuts}).fit(X, y)
 
 
@@ -129,7 +129,7 @@ SPANISH = "the check matches an English message; the package speaks Spanish"
 
 @parametrize_with_checks(
     [tb.Binner(), tb.Binner(method="quantile", n_bins=4)],
-    expected_failed_checks=lambda estimator: {
+    expected_failed_checks=lambda _: {
         "check_n_features_in_after_fitting": SPANISH,
         "check_dataframe_column_names_consistency": SPANISH,
         "check_requires_y_none": SPANISH,

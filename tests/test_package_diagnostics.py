@@ -1,13 +1,13 @@
 """Stability, discrimination and plots over the fitted bins."""
 
-import _tembrolin
-import matplotlib
+import matplotlib as mpl
 import numpy as np
 import pytest
 
+import _tembrolin
 import tembrolin as tb
 
-matplotlib.use("Agg")
+mpl.use("Agg")
 
 
 @pytest.fixture(scope="module")
@@ -56,4 +56,4 @@ def test_plots_draw_every_bin(fitted):
     assert len(ax.patches) == len(binner.table("x0")) - 1
     ax = tb.plot_lorenz(binner, X, y)
     assert len(ax.get_lines()) == 3
-    matplotlib.pyplot.close("all")
+    mpl.pyplot.close("all")

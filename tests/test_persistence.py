@@ -57,7 +57,8 @@ def test_json_is_standard_and_readable(fitted):
     text = fitted[0].to_json()
 
     def refuse(constant):
-        raise AssertionError(f"non-standard JSON constant {constant}")
+        message = f"non-standard JSON constant {constant}"
+        raise AssertionError(message)
 
     document = json.loads(text, parse_constant=refuse)
     assert document["columns"][1]["splits"] == [-0.0, 1e-300, 0.1, 2.5]
@@ -66,7 +67,7 @@ def test_json_is_standard_and_readable(fitted):
 
 
 @pytest.mark.parametrize(
-    ("text", "words"),
+    "text,words",
     [
         ('{"format": "other"}', "falta 'format'"),
         ('{"format": "tembrolin.Binner", "version": 99}', "versión 99 desconocida"),

@@ -34,7 +34,7 @@ HAND_WORKED = [
 
 
 @pytest.mark.parametrize(
-    ("good", "bad", "woe", "iv"), HAND_WORKED, ids=["zero-events-bin", "empty-bin", "one-class"]
+    "good,bad,woe,iv", HAND_WORKED, ids=["zero-events-bin", "empty-bin", "one-class"]
 )
 def test_woe_iv_hand_worked(good, bad, woe, iv):
     got_woe, got_iv = tb.woe_iv(np.array(good), np.array(bad))
