@@ -29,10 +29,16 @@ def splits(x, method="equal_width", n_bins=5, range="full", lq=0.0, uq=1.0, k=1.
     "trimmed-whole": ((range(101), "equal_width", 4, "quantile", 0.0, 1.0), [25, 50, 75]),
     "iqr-fenced": (([*range(100), 1000], "equal_width", 3, "iqr", 0, 0, 1.5), [50, 100]),
     "iqr-k0": ((range(101), "equal_width", 5, "iqr", 0, 0, 0.0), [35, 45, 55, 65]),
+    "iqr-zero-falls-back-to-full": (([0, 5, 5, 5, 5, 10], "equal_width", 4, "iqr"), [2.5, 5, 7.5]),
     "width-overflows": (([-1e308, 1e308], "equal_width", 2), [0.0]),
     "quantile": (([1, 2, 3, 4], "quantile", 4, "no range"), [1.75, 2.5, 3.25]),
     # Exactly (upper - lower) * f + lower: any other order rounds one of them differently.
     "interpolation-order": (([0.1, 2.3], "quantile", 3), [0.8333333333333331, 1.5666666666666664]),
+    # The ends' distance overflows: lower * (1 - f) + upper * f, weights not swapped.
+    "quantile-distance-overflows": (([-1.7e308, 1.7e308], "quantile", 4),
+                                    [-8.499999999999999e307, 0.0, 8.499999999999999e307]),
+    "quantile-ignores-nonfinite": (([-INF, 1, INF, 2, NAN, 3, 4, INF], "quantile", 4),
+                                   [1.75, 2.5, 3.25]),
     "min-kept": (([1, 1, 1, 1, 2], "quantile", 2), [1.0]),
     "max-dropped": (([1, 2, 2, 2, 2], "quantile", 2), []),
     # All the same finite value: no split, and no room asked for them either.
@@ -151,8 +157,10 @@ def test_transform_and_summary_errors(call, message):
         call()
 
 
-def test_tied_negative_zeros_stay_negative():
-    d = continuous([-0.0, -0.0], [-0.0, -0.0], [])
+# Sorted, -0.0 comes first, so the lower middle value is -0.0 in both orders of x.
+@pytest.mark.parametrize("x", [[-0.0, -0.0], [0.0, -0.0]], ids=["tied", "after-positive-zero"])
+def test_negative_zeros_stay_negative(x):
+    d = continuous(x, [-0.0, -0.0], [])
     keys = ("representative", "target_p25", "target_median", "target_p75")
     assert all(math.copysign(1, d[key][0]) == -1 for key in keys)
 

@@ -95,7 +95,10 @@ def test_lorenz_against_stable_sort_and_pair_probability(x, data):
      [[0.75, 0.25, 0], [1, 0, 0], [0, 1, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]]),
     ([10.0, 15.0], [0.0, 10.0, 20.0], [[0, 1, 0, 0], [0, 0.5, 0.5, 0]]),
     ([-INF, 3.0, INF, NAN], [NAN], [[1, 0], [1, 0], [1, 0], [0, 1]]),
-], ids=["two-reps", "interior-rep", "one-rep-unchecked"])
+    # A view whose buffer goes on with a copy of the last representative, so a
+    # read past the end would not go unnoticed: 0 / 0.
+    ([10.0], np.array([0.0, 10.0, 10.0])[:2], [[0, 1, 0]]),
+], ids=["two-reps", "interior-rep", "one-rep-unchecked", "at-last-rep"])
 def test_membership_cases(x, reps, expected):
     assert membership(x, reps).tolist() == expected
 
@@ -141,6 +144,7 @@ def test_aggregate_worked_example():
     P(lorenz, ([], []), CLASSES, id="lor-empty"),
     P(lorenz, ([NAN, NAN], [0, 1]), CLASSES, id="lor-all-nan"),
     P(lorenz, ([1.0, NAN], [0, 1]), CLASSES, id="lor-one-class"),
+    P(lorenz, ([1.0, NAN, 2.0], [1, 0, 1]), CLASSES, id="lor-only-events"),
     # An empty x still has its representatives checked.
     P(membership, ([], []), "faltan representantes", id="mem-none"),
     P(membership, ([], [1.0, 1.0]), REPS, id="mem-equal"),

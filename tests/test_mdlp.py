@@ -97,11 +97,14 @@ def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mon
     "c0, c1, minobs, mode, weight, idx",
     [([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
      ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
+     ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
+     # The better cut leaves minobs on its right: too few, as on the left.
+     ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
      # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
      *[([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
        for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]],
      *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]]],
-    ids=["pure-gain-equal-to-cost", "tie-lowest-index",
+    ids=["pure-gain-equal-to-cost", "tie-lowest-index", "two-observations", "right-at-minobs",
          *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
          *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")]],
 )

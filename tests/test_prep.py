@@ -92,10 +92,13 @@ def test_preprocess_matches_hand_computation(xy, value):
     assert out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize("n, binary", [(600, True), (5000, True), (20000, False)])
-def test_large_samples_sort_like_lexsort(n, binary):
+# A dominant value: one digit holds most keys in several radix passes, yet not all.
+@pytest.mark.parametrize("n, binary, dominant", [(600, True, 0.0), (5000, True, 0.0),
+                                                 (20000, False, 0.0), (2000, False, 0.7)])
+def test_large_samples_sort_like_lexsort(n, binary, dominant):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties
+    x[rng.random(n) < dominant] = 1.0
     x[rng.random(n) < 0.05] = -0.0
     x[rng.random(n) < 0.02] = NAN
     y = (rng.random(n) < 0.3).astype(float) if binary else rng.exponential(size=n)
@@ -107,14 +110,25 @@ def test_large_samples_sort_like_lexsort(n, binary):
     np.testing.assert_array_equal(out["y"], classes[order])
 
 
-def test_missing_x_tally_truncates_binary_targets():
-    # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
-    # only 0 and 1 are tallied, whatever the size of the others.
-    y_missing = [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9]
-    x = [1.0, 2.0] + [NAN] * len(y_missing)
-    out = t.mdlp_full_raw(x, [0.0, 1.0] + y_missing, 0, 0, 0, 1.0, 1.0, False)
+@pytest.mark.parametrize(
+    "kept_y, missing_y, kwargs, threshold, tally",
+    [
+        # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
+        # only 0 and 1 are tallied, whatever the size of the others.
+        ([0.0, 1.0], [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9], {}, 0.0, (5, 3, 2)),
+        ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
+        # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
+        ([4.0, 3.0, 2.0, 1.0], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
+    ],
+    ids=["binary-truncates", "equal-to-threshold-is-class-0", "percentile-interpolated"],
+)
+def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
+    n = len(kept_y)
+    x = [float(i) for i in range(n)] + [NAN] * len(missing_y)
+    out = t.mdlp_full_raw(x, kept_y + missing_y, 0, 0, 0, 1.0, 1.0, False, **kwargs)
     summary, meta = out["summary"], out["metadata"]
-    assert meta["n_missing_x"] == len(y_missing) and meta["target_was_binary"]
+    assert meta["n_missing_x"] == len(missing_y) and meta["threshold"] == threshold
+    assert meta["target_was_binary"] == (set(kept_y) <= {0.0, 1.0})
     assert math.isnan(summary["left"][-1])
-    assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == (5, 3, 2)
-    assert summary["percentage"][-1] == 5 / 7
+    assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == tally
+    assert summary["percentage"][-1] == tally[0] / (n + tally[0])
