@@ -15,8 +15,12 @@
 namespace tembrolin::bindings {
 namespace {
 
-MdlpParams mdlp_params(std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
-                       double alpha_pos, double beta_struct, bool force_first_split) {
+// What every MDLP entry point checks first, in this order: the lengths of x and
+// y (each with its own message), then `monotonicity`.
+MdlpParams checked_params(const py::array& x, const py::array& y, const char* lengths,
+                          std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
+                          double alpha_pos, double beta_struct, bool force_first_split) {
+    require_same_length(x, y, lengths);
     return {alpha_pos, beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
             force_first_split};
 }
@@ -64,8 +68,8 @@ py::dict evaluate_segment(const carray<double>& pto_corte, const carray<std::int
     if (!(L < R && R < size)) {
         throw std::invalid_argument("evaluate_segment: L y R deben cumplir L < R < length(B)");
     }
-    const MdlpParams params =
-        mdlp_params(minobs, monotonicity, mono_dir, alpha_pos, beta_struct, false);
+    const MdlpParams params = {alpha_pos, beta_struct, minobs, mono_dir,
+                               validate_monotonicity(monotonicity), false};
     const CutPointTable table = table_of(flat(pto_corte), flat(c0), flat(c1));
     return scalars(tembrolin::evaluate_segment(table, make_segment(table, L, R), params),
                    evaluation_form);
@@ -74,9 +78,9 @@ py::dict evaluate_segment(const carray<double>& pto_corte, const carray<std::int
 py::dict mdlp_full(const carray<double>& x, const carray<std::int32_t>& y, std::int64_t minobs,
                    std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                    double beta_struct, bool force_first_split) {
-    require_same_length(x, y, "mdlp_with_summary: x e y deben tener la misma longitud");
-    const MdlpParams params =
-        mdlp_params(minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params = checked_params(
+        x, y, "mdlp_with_summary: x e y deben tener la misma longitud", minobs, monotonicity,
+        mono_dir, alpha_pos, beta_struct, force_first_split);
     const MdlpResult result = mdlp_with_summary(flat(x), flat(y), params);
     py::dict d;
     d["mdlp"] = columns(result.evaluations, evaluation_form);
@@ -87,9 +91,9 @@ py::dict mdlp_full(const carray<double>& x, const carray<std::int32_t>& y, std::
 py::dict mdlp(const carray<double>& x, const carray<std::int32_t>& y, std::int64_t minobs,
               std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
               double beta_struct, bool force_first_split) {
-    require_same_length(x, y, "mdlp: x e y deben tener la misma longitud");
-    const MdlpParams params =
-        mdlp_params(minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params = checked_params(
+        x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
+        mono_dir, alpha_pos, beta_struct, force_first_split);
     return columns(mdlp_core(flat(x), flat(y), params), evaluation_form);
 }
 
@@ -97,9 +101,9 @@ py::dict mdlp_raw(const carray<double>& x, const carray<double>& y, std::int64_t
                   std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                   double beta_struct, bool force_first_split, const py::object& value,
                   double percentile) {
-    require_same_length(x, y, "mdlp: x e y deben tener la misma longitud");
-    const MdlpParams params =
-        mdlp_params(minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params = checked_params(
+        x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
+        mono_dir, alpha_pos, beta_struct, force_first_split);
     const std::optional<double> given = optional_value(value);
     const std::span<const double> xs = flat(x);
     const std::span<const double> ys = flat(y);
@@ -115,9 +119,9 @@ py::dict mdlp_full_raw(const carray<double>& x, const carray<double>& y, std::in
                        std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                        double beta_struct, bool force_first_split, const py::object& value,
                        double percentile, const std::string& representative) {
-    require_same_length(x, y, "mdlp_full: x e y deben tener la misma longitud");
-    const MdlpParams params =
-        mdlp_params(minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params = checked_params(
+        x, y, "mdlp_full: x e y deben tener la misma longitud", minobs, monotonicity,
+        mono_dir, alpha_pos, beta_struct, force_first_split);
     const std::optional<double> given = optional_value(value);
     const std::span<const double> xs = flat(x);
     const std::span<const double> ys = flat(y);

@@ -1,6 +1,5 @@
 #include "prep/preprocess.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>

@@ -9,7 +9,8 @@ namespace tembrolin {
 // Binary searches over a short sorted sequence, free of branches: the values
 // looked up arrive in random order, and a mispredicted branch per halving would
 // cost more than the search itself. The loop runs ceil(log2 k) times whatever v
-// is, and the choice compiles to a conditional move. Not meant for a NaN v.
+// is, and the choice compiles to a conditional move. A NaN v gives a count that
+// means nothing; callers set NaN aside.
 
 // Which elements a search counts: those strictly below v (the lower bound) or
 // those at or below it (the upper bound).
