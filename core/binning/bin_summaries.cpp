@@ -41,9 +41,9 @@ std::vector<std::vector<double>> sized_lists(std::span<const std::int64_t> count
 }
 
 // The representative x of a bin: the mean from its sum in input order, the
-// median by selection over its values, which it reorders.
+// median by selection over its values.
 double bin_representative(Representative representative, std::int64_t count, double sum,
-                          std::span<double> values) {
+                          std::span<const double> values) {
     return representative_value(
         representative, static_cast<std::size_t>(count), [sum] { return sum; },
         [values] { return select_value_at(values, median_position(values.size())); });

@@ -13,9 +13,8 @@ namespace tembrolin {
 namespace {
 
 // The percentile of the kept targets, m >= 1 of them, at position
-// (m - 1) * p / 100 in that order, found by selection on a copy so the targets
-// keep their pairing with x.
-double percentile_of(std::vector<double> targets, double percentile) {
+// (m - 1) * p / 100 in that order.
+double percentile_of(const std::vector<double>& targets, double percentile) {
     if (!(percentile >= 0.0 && percentile <= 100.0)) {
         throw std::invalid_argument("preprocess_data: percentile debe estar entre 0 y 100");
     }

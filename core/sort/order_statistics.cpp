@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "sort/radix_sort.hpp"
 
@@ -12,16 +15,26 @@ bool sorts_before(double a, double b) { return order_key(a) < order_key(b); }
 
 // Places the middle wanted position first, which splits the rest of the
 // positions into two independent subranges: about log2(#positions) passes.
-void select_range(double* origin, double* first, double* last, const std::size_t* wanted_first,
-                  const std::size_t* wanted_last) {
+template <class T, class Before>
+void select_range(T* origin, T* first, T* last, const std::size_t* wanted_first,
+                  const std::size_t* wanted_last, Before before) {
     while (wanted_first != wanted_last) {
         const std::size_t* middle = wanted_first + (wanted_last - wanted_first) / 2;
-        double* nth = origin + *middle;
-        std::nth_element(first, nth, last, sorts_before);
-        select_range(origin, first, nth, wanted_first, middle);
+        T* nth = origin + *middle;
+        std::nth_element(first, nth, last, before);
+        select_range(origin, first, nth, wanted_first, middle, before);
         first = nth + 1;
         wanted_first = middle + 1;
     }
+}
+
+template <class T, class Before>
+void select_positions(std::span<T> values, std::vector<std::size_t> positions, Before before) {
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    T* origin = values.data();
+    select_range(origin, origin, origin + values.size(), positions.data(),
+                 positions.data() + positions.size(), before);
 }
 
 }  // namespace
@@ -54,16 +67,17 @@ double interpolate(double lower, double upper, double fraction) {
 }
 
 void select_order_statistics(std::span<double> values, std::vector<std::size_t> positions) {
-    std::sort(positions.begin(), positions.end());
-    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-    double* origin = values.data();
-    select_range(origin, origin, origin + values.size(), positions.data(),
-                 positions.data() + positions.size());
+    select_positions(values, std::move(positions), sorts_before);
 }
 
-double select_value_at(std::span<double> values, QuantilePosition p) {
-    select_order_statistics(values, {p.lower_index, p.upper_index});
-    return value_at(values, p);
+double select_value_at(std::span<const double> values, QuantilePosition p) {
+    // Selected as sort keys, whose plain order is that of the doubles with
+    // -0.0 first: one conversion, then the cheapest comparison.
+    std::vector<std::uint64_t> keys(values.size());
+    std::transform(values.begin(), values.end(), keys.begin(), order_key);
+    select_positions(std::span(keys), {p.lower_index, p.upper_index}, std::less<>{});
+    return interpolate(from_order_key(keys[p.lower_index]), from_order_key(keys[p.upper_index]),
+                       p.fraction);
 }
 
 }  // namespace tembrolin

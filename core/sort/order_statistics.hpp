@@ -43,8 +43,7 @@ inline double value_at(std::span<const double> sorted, QuantilePosition p) {
 // statistic. Positions must be below values.size().
 void select_order_statistics(std::span<double> values, std::vector<std::size_t> positions);
 
-// value_at of the values once sorted, found by selection; the values (none NaN)
-// are reordered.
-double select_value_at(std::span<double> values, QuantilePosition p);
+// value_at of the values (none NaN) once sorted, found by selection on a copy.
+double select_value_at(std::span<const double> values, QuantilePosition p);
 
 }  // namespace tembrolin
