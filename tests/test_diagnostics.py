@@ -98,7 +98,15 @@ def test_lorenz_against_stable_sort_and_pair_probability(x, data):
     # A view whose buffer goes on with a copy of the last representative, so a
     # read past the end would not go unnoticed: 0 / 0.
     ([10.0], np.array([0.0, 10.0, 10.0])[:2], [[0, 1, 0]]),
-], ids=["two-reps", "interior-rep", "one-rep-unchecked", "at-last-rep"])
+    # hi - lo overflows: t is measured on the halves.
+    ([0.0, -5e307, 5e307], [-1e308, 1e308], [[0.5, 0.5, 0], [0.75, 0.25, 0], [0.25, 0.75, 0]]),
+    # An infinite end: the limit, wholly to the finite end, or half each when both are infinite.
+    ([-5.0, -INF], [-INF, 0.0], [[0, 1, 0], [1, 0, 0]]),
+    ([5.0, INF], [0.0, INF], [[1, 0, 0], [0, 1, 0]]),
+    ([5.0, -INF, INF, NAN], [-INF, INF], [[0.5, 0.5, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]]),
+    ([1.0], [-INF, 0.0, 2.0, INF], [[0, 0.5, 0.5, 0, 0]]),
+], ids=["two-reps", "interior-rep", "one-rep-unchecked", "at-last-rep", "distant-reps",
+        "lower-rep-infinite", "upper-rep-infinite", "both-reps-infinite", "infinite-outer-reps"])
 def test_membership_cases(x, reps, expected):
     assert membership(x, reps).tolist() == expected
 
@@ -118,6 +126,27 @@ def test_membership_rows_sum_to_one_and_one_hot_aggregation(x, reps):
     assert ((m > 0).sum(axis=1) <= 2).all()
     values, chosen = np.linspace(-1, 1, len(reps) + 1), np.arange(x.size) % (len(reps) + 1)
     assert aggregate(np.eye(values.size)[chosen], values).tolist() == values[chosen].tolist()
+
+
+@given(arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(allow_nan=False)),
+       st.lists(st.sampled_from([-INF, -1e308, -3.0, 0.0, 2.0, 1e308, INF]), min_size=1,
+                unique=True).map(sorted))
+def test_membership_rows_hold_nan_only_for_missing_values(x, reps):
+    m = membership(x, reps)
+    assert not np.isnan(m).any() and ((m >= 0) & (m <= 1)).all()
+    assert m.sum(axis=1) == pytest.approx(np.ones(x.size), abs=1e-12)
+    assert m[:, -1].tolist() == np.isnan(x).astype(float).tolist()
+
+
+@pytest.mark.parametrize("y", [
+    np.array([0.0, 1.0, 1.0, 0.0]), np.array([0, 1, 1, 0], np.int64), [False, True, True, False],
+    np.array([0, 9, 1, 9, 1, 9, 0, 9], np.int32)[::2],
+], ids=["float64", "int64", "bool", "strided-int32"])
+def test_lorenz_takes_zero_one_targets_of_any_type(y):
+    x = [1.0, 3.0, 2.0, 4.0]
+    want, got = lorenz(x, np.array([0, 1, 1, 0], np.int32)), lorenz(x, y)
+    assert list(got) == list(want)
+    assert all(np.array_equal(got[key], want[key]) for key in want)
 
 
 def test_aggregate_worked_example():
@@ -141,6 +170,13 @@ def test_aggregate_worked_example():
     P(compare, ([1.0], [1.0], [2.0, 1.0]), SPLITS, id="cmp-decreasing"),
     P(lorenz, ([1.0], [0, 1]), "x e y deben tener la misma longitud", id="lor-length"),
     P(lorenz, ([1.0, 2.0], [0, 7]), "y debe contener solo 0 y 1", id="lor-bad-class"),
+    # Refused before any cast to int32 could make them 0 or 1.
+    P(lorenz, ([1.0, 2.0], [0.0, 0.7]), "y debe contener solo 0 y 1", id="lor-fraction"),
+    P(lorenz, ([1.0, 2.0], np.array([0, 2**32 + 1])), "y debe contener solo 0 y 1",
+      id="lor-int64-wraps-to-1"),
+    P(lorenz, ([1.0, 2.0], [1.0, NAN]), "y debe contener solo 0 y 1", id="lor-nan-class"),
+    # A NaN x hides its y, whatever it is.
+    P(lorenz, ([1.0, NAN], [0.0, 0.7]), CLASSES, id="lor-hidden-fraction"),
     P(lorenz, ([], []), CLASSES, id="lor-empty"),
     P(lorenz, ([NAN, NAN], [0, 1]), CLASSES, id="lor-all-nan"),
     P(lorenz, ([1.0, NAN], [0, 1]), CLASSES, id="lor-one-class"),

@@ -205,14 +205,23 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
      (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
      (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
      ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
-     ([np.nan] * 3, [5.0, 5.0, 5.0], "median", [])],
+     ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
+     # The distance of the middle pair overflows; the median of the halves does not.
+     ([-1.7e308, 1.7e308], [0.0, 0.0], "median", [[2, 1.0, 2, 0, 0.0, 0.0]])],
     ids=["adjacent-midpoint-rounds-down", "adjacent-midpoint-rounds-up", "median", "mean",
-         "all-x-missing", "all-x-missing-no-tally"],
+         "all-x-missing", "all-x-missing-no-tally", "median-of-distant-pair"],
 )
 def test_report_rows(x, y, representative, rows):
     s = t.mdlp_full_raw(x, y, *mdlp_args(), representative=representative)["summary"]
     keys = ["count", "percentage", "c0", "c1", "event_rate", "representative"]
     np.testing.assert_array_equal(np.column_stack([s[k] for k in keys]), np.reshape(rows, (-1, 6)))
+
+
+def test_median_of_a_zero_pair_keeps_its_sign_as_the_binning_median_does():
+    x = [-0.0, -0.0]
+    rep = t.mdlp_full_raw(x, [0.0, 1.0], *mdlp_args())["summary"]["representative"][0]
+    binned = t.binning_summary_binary(x, [0, 1], [])["representative"][0]
+    assert math.copysign(1, rep) == math.copysign(1, binned) == -1
 
 
 def test_continuous_target_metadata():

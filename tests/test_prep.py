@@ -55,6 +55,23 @@ def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
 
 
+@pytest.mark.parametrize("y, percentile, threshold", [
+    ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
+    ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
+    ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
+    # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
+    ([0.0, -0.0, 5.0], 0.0, -0.0),
+    ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
+    ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
+], ids=["distant-pair-median", "distant-pair-quarter", "ordinary", "min-of-signed-zeros",
+        "between-positive-zeros", "between-negative-zeros"])
+def test_threshold_interpolation(y, percentile, threshold):
+    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False,
+                           percentile=percentile)["metadata"]
+    assert meta["threshold"] == threshold
+    assert math.copysign(1, meta["threshold"]) == math.copysign(1, threshold)
+
+
 @pytest.mark.parametrize("percentile", [150.0, -1.0, NAN])
 def test_percentile_checked_only_when_used(percentile):
     t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)

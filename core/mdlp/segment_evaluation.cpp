@@ -2,23 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 namespace tembrolin {
 namespace {
 
 // log2(3^2 - 2): the structure term of the two-class acceptance test.
 constexpr double log2_of_7 = 2.807354922057604;
-
-// The table may come from a caller with any int64 counts. Differences and sums
-// wrap around in two's complement, so an absurd table gives a defined (if
-// meaningless) result; on a real table nothing overflows and nothing changes.
-std::int64_t wrapping_add(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
-}
-
-std::int64_t wrapping_sub(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
-}
 
 bool rate_rule_active(const MdlpParams& params) {
     return (params.monotonicity == MonotonicityMode::event_rate ||
@@ -36,14 +26,16 @@ bool rates_in_direction(std::int64_t l1, std::int64_t nL, std::int64_t r1, std::
 
 }  // namespace
 
+MonotonicityMode validate_monotonicity(std::int32_t monotonicity) {
+    if (monotonicity < 0 || monotonicity > 3) {
+        throw std::invalid_argument("monotonicity debe estar en 0..3");
+    }
+    return static_cast<MonotonicityMode>(monotonicity);
+}
+
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R) {
-    SegmentSpan segment{L, R, 0, 0, 0, 0};
-    if (table.empty() || L >= R || R >= table.size()) return segment;
-    segment.base_c0 = table[L].c0;
-    segment.base_c1 = table[L].c1;
-    segment.seg_c0 = wrapping_sub(table[R].c0, table[L].c0);
-    segment.seg_c1 = wrapping_sub(table[R].c1, table[L].c1);
-    return segment;
+    return {L, R, table[L].c0, table[L].c1, wrapping_sub(table[R].c0, table[L].c0),
+            wrapping_sub(table[R].c1, table[L].c1)};
 }
 
 SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
@@ -52,7 +44,7 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
     const std::uint64_t L = segment.L;
     const std::uint64_t R = segment.R;
     const std::int64_t N = wrapping_add(segment.seg_c0, segment.seg_c1);
-    if (table.empty() || L >= R || R >= table.size() || N <= 1) return result;
+    if (N <= 1) return result;
 
     const double n = static_cast<double>(N);
     const double H = binary_entropy(segment.seg_c0, segment.seg_c1);
