@@ -5,12 +5,12 @@ VENV := .venv
 PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
-CPP_SOURCES := $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp)
+CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp))
 # Compiler warnings fail the build in CI only, so that a newer compiler on a user's
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench lint lint-python lint-cpp lint-stub clean FORCE
+.PHONY: demo test test-sanitize bench lint lint-ruff lint-format lint-cpp lint-stub clean FORCE
 
 $(PY):
 	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
@@ -64,10 +64,12 @@ bench: $(VENV)/.built
 	$(PY) -m bench
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
-lint: lint-python lint-cpp lint-stub
+lint: lint-ruff lint-format lint-cpp lint-stub
 
-lint-python: $(VENV)/.lint-deps
+lint-ruff: $(VENV)/.lint-deps
 	$(VENV)/bin/ruff check .
+
+lint-format: $(VENV)/.lint-deps
 	$(VENV)/bin/ruff format --check .
 
 lint-cpp: $(VENV)/.lint-deps
