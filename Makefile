@@ -4,7 +4,8 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
-SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
+SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
+    -not -path "*/__pycache__/*" 2>/dev/null)
 CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp))
 # Compiler warnings fail the build in CI only, so that a newer compiler on a user's
 # machine does not break their build.
@@ -42,20 +43,24 @@ $(VENV)/.demo-deps: $(VENV)/.deps
 demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
+# -P keeps the source tree's tembrolin/ (which lacks the built _native) off the
+# path, so the tests import the installed package.
 test: $(VENV)/.built
-	$(PY) -m pytest
+	$(PY) -P -m pytest
 
 # The same suite against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report aborts the run, and --capture=sys
 # lets that report, written straight to file descriptor 2, reach the terminal.
 # The C++ runtime is preloaded with ASan so that its interception of exceptions finds it.
+# The package's Python sources join the sanitized _native in the build tree.
 test-sanitize: $(VENV)/.deps
 	$(CMAKE) --preset sanitize -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
 	$(CMAKE) --build --preset sanitize
+	find build/sanitize/tembrolin -name "*.py" -delete && cp -r tembrolin/. build/sanitize/tembrolin/
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" \
 	    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    TEMBROLIN_SANITIZED=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
-	    $(PY) -m pytest -p no:cacheprovider --capture=sys
+	    $(PY) -P -m pytest -p no:cacheprovider --capture=sys
 
 bench: $(VENV)/.built
 	$(CMAKE) --preset bench -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
@@ -77,7 +82,7 @@ lint-cpp: $(VENV)/.lint-deps
 
 # The stub in bindings/ against the built module.
 lint-stub: $(VENV)/.lint-deps $(VENV)/.built
-	MYPYPATH=bindings $(PY) -m mypy.stubtest _tembrolin
+	MYPYPATH=bindings $(PY) -P -m mypy.stubtest _tembrolin tembrolin._native
 
 clean:
 	rm -rf build $(VENV)

@@ -1,4 +1,5 @@
 #include "glue.hpp"
+#include "mdlp_report.hpp"
 #include "record_forms.hpp"
 
 #include <string>
@@ -14,16 +15,6 @@
 
 namespace tembrolin::bindings {
 namespace {
-
-// What every MDLP entry point checks first, in this order: the lengths of x and
-// y (each with its own message), then `monotonicity`.
-MdlpParams checked_params(const py::array& x, const py::array& y, const char* lengths,
-                          std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
-                          double alpha_pos, double beta_struct, bool force_first_split) {
-    require_same_length(x, y, lengths);
-    return {alpha_pos, beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
-            force_first_split};
-}
 
 CutPointTable table_of(std::span<const double> pto_corte, std::span<const std::int64_t> c0,
                        std::span<const std::int64_t> c1) {
@@ -119,24 +110,9 @@ py::dict mdlp_full_raw(const carray<double>& x, const carray<double>& y, std::in
                        std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                        double beta_struct, bool force_first_split, const py::object& value,
                        double percentile, const std::string& representative) {
-    const MdlpParams params = checked_params(
-        x, y, "mdlp_full: x e y deben tener la misma longitud", minobs, monotonicity,
-        mono_dir, alpha_pos, beta_struct, force_first_split);
-    const std::optional<double> given = optional_value(value);
-    const std::span<const double> xs = flat(x);
-    const std::span<const double> ys = flat(y);
-    MdlpFullResult result;
-    {
-        // Reads only the spans of x and y and the representative string, already copied.
-        py::gil_scoped_release release;
-        const Representative choice = parse_representative(representative);
-        result = mdlp_full_raw_core(xs, ys, given, percentile, params, choice);
-    }
-    py::dict d;
-    d["mdlp"] = columns(result.evaluations, evaluation_form);
-    d["summary"] = columns(result.rows, binary_summary_form);
-    d["metadata"] = scalars(result.counts, counts_form);
-    return d;
+    return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
+                                force_first_split, value, percentile, representative,
+                                "neighbour");
 }
 
 }  // namespace

@@ -9,9 +9,15 @@ from pathlib import Path
 import pytest
 
 import _tembrolin
+from tembrolin import _native
 
-STUB = ast.parse((Path(__file__).parents[1] / "bindings" / "_tembrolin.pyi").read_text())
-STUBBED = {node.name: node.args for node in STUB.body if isinstance(node, ast.FunctionDef)}
+BINDINGS = Path(__file__).parents[1] / "bindings"
+STUBBED = {
+    (module, node.name): node.args
+    for module, stub in ((_tembrolin, "_tembrolin.pyi"), (_native, "_native.pyi"))
+    for node in ast.parse((BINDINGS / stub).read_text()).body
+    if isinstance(node, ast.FunctionDef)
+}
 NO_DEFAULT = object()
 
 
@@ -29,11 +35,13 @@ def parameters(args: ast.arguments) -> list[tuple[str | None, object]]:
     ]
 
 
-def module_arguments(name: str) -> ast.arguments:
-    signature = getattr(_tembrolin, name).__doc__.splitlines()[0]
+def module_arguments(module, name: str) -> ast.arguments:
+    signature = getattr(module, name).__doc__.splitlines()[0]
     return ast.parse(f"def {signature}: ...").body[0].args
 
 
-@pytest.mark.parametrize("name", sorted(STUBBED))
-def test_stub_parameters_match_the_module(name):
-    assert parameters(STUBBED[name]) == parameters(module_arguments(name))
+@pytest.mark.parametrize(
+    ("module", "name"), STUBBED, ids=[f"{m.__name__}.{n}" for m, n in STUBBED]
+)
+def test_stub_parameters_match_the_module(module, name):
+    assert parameters(STUBBED[module, name]) == parameters(module_arguments(module, name))

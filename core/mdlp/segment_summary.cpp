@@ -55,9 +55,9 @@ double segment_representative(std::span<const double> values, Representative rep
 }  // namespace
 
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
-                             const MdlpParams& params) {
+                             const MdlpParams& params, CandidateRule candidates) {
     MdlpResult result;
-    const CutPointTable table = compute_boundaries(x, y);
+    const CutPointTable table = candidate_cut_points(x, y, candidates);
     if (table.empty()) return result;
     result.evaluations = mdlp_search(table, params);
 
@@ -116,9 +116,10 @@ std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
 
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
-                                  const MdlpParams& params, Representative representative) {
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates) {
     const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
-    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params);
+    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params, candidates);
     std::vector<BinarySummaryRow> rows = fit_mdlp_full(sample, mdlp, representative);
     return {std::move(mdlp.evaluations), std::move(rows), sample.counts};
 }

@@ -7,6 +7,7 @@
 
 #include "binning/bin_summaries.hpp"
 #include "mdlp/segment_evaluation.hpp"
+#include "prep/cut_points.hpp"
 #include "prep/preprocess.hpp"
 #include "types/representative.hpp"
 
@@ -34,10 +35,11 @@ struct MdlpFullResult {
     PreprocessingCounts counts;
 };
 
-// The search on a clean sorted sample, then its accepted cuts as the final
-// segments from -inf to +inf.
+// The search over the candidate cuts of a clean sorted sample, then its accepted
+// cuts as the final segments from -inf to +inf.
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
-                             const MdlpParams& params);
+                             const MdlpParams& params,
+                             CandidateRule candidates = CandidateRule::neighbour);
 
 // Recounts each segment on the sorted x of the sample, adds its share and
 // representative value, and appends the row of the missing bucket. A recount
@@ -50,6 +52,7 @@ std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
 // The caller has checked that x and y have the same length.
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
-                                  const MdlpParams& params, Representative representative);
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates);
 
 }  // namespace tembrolin

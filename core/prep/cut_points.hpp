@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace tembrolin {
@@ -19,8 +20,27 @@ struct CutPoint {
 // class count between their cuts.
 using CutPointTable = std::vector<CutPoint>;
 
+// Which changes of x may carry a candidate cut.
+enum class CandidateRule {
+    neighbour,  // x and the class both change between neighbours (compute_boundaries)
+    boundary,   // x changes between two groups that are not both pure in one class
+};
+
+// "boundary" or "neighbour", compared whole and case-sensitively.
+CandidateRule parse_candidate_rule(std::string_view name);
+
 // Lists the places where both x and the class change between neighbours of a
 // sample taken in the order given (meant to be clean and sorted by x).
 CutPointTable compute_boundaries(std::span<const double> x, std::span<const std::int32_t> y);
+
+// Lists every change of x between two groups of equal x, in a sample taken in the
+// order given, unless both groups hold a single class and it is the same one. The
+// rule looks at class counts per group only, so swapping the class labels leaves the
+// cuts where they are and only swaps c0 with c1.
+CutPointTable compute_group_boundaries(std::span<const double> x, std::span<const std::int32_t> y);
+
+// The cut points the rule offers.
+CutPointTable candidate_cut_points(std::span<const double> x, std::span<const std::int32_t> y,
+                                   CandidateRule rule);
 
 }  // namespace tembrolin

@@ -1,0 +1,1 @@
+"""Supervised binning for credit scorecards, built on the native core ``_tembrolin``."""

@@ -1,0 +1,192 @@
+import math
+from concurrent.futures import ThreadPoolExecutor
+
+import _tembrolin as t
+import numpy as np
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+
+from tembrolin import _native
+
+NAN, INF = math.nan, math.inf
+ARGS = (0, 0, 0, 1.0, 1.0, False)  # minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force
+
+
+def same_bits(a, b):
+    """Equal dicts of arrays and scalars, key order, dtypes and every bit included."""
+    assert list(a) == list(b)
+    for key in a:
+        if isinstance(a[key], dict):
+            same_bits(a[key], b[key])
+        elif isinstance(a[key], np.ndarray):
+            assert a[key].dtype == b[key].dtype, key
+            assert a[key].tobytes() == b[key].tobytes(), key
+        else:
+            assert type(a[key]) is type(b[key]) and repr(a[key]) == repr(b[key]), key
+
+
+def cuts(result):
+    """The accepted cuts in ascending order."""
+    mdlp = result["mdlp"]
+    return sorted(mdlp["pto"][mdlp["found"]].tolist())
+
+
+@pytest.mark.parametrize(
+    "x, y, boundary, neighbour",
+    [
+        ([1] * 10 + [2] * 11, [0] * 11 + [1] * 10, [1.5], []),
+        ([1] * 10 + [2] * 11, [1] * 11 + [0] * 10, [1.5], [1.5]),
+        # Both groups pure in the same class: no candidate under either rule.
+        ([1] * 10 + [2] * 10, [1] * 20, [], []),
+        # A mixed group between pure ones: its ends match their neighbours' classes.
+        ([1] * 20 + [2] * 20 + [3] * 20, [0] * 20 + [0, 1] * 10 + [1] * 20, [1.5, 2.5], []),
+    ],
+    ids=["tie-hides-cut", "tie-hides-cut-swapped", "pure-same-class", "pure-beside-mixed"],
+)
+def test_pinned_cuts(x, y, boundary, neighbour):
+    x, y = np.array(x, float), np.array(y, float)
+    assert cuts(_native.mdlp_fit(x, y, *ARGS)) == boundary
+    assert cuts(_native.mdlp_fit(x, y, *ARGS, candidates="neighbour")) == neighbour
+
+
+def entropy(a, b):
+    # The core's formula and order of operations, so the bits agree.
+    if a == 0 or b == 0:
+        return 0.0
+    n = float(a + b)
+    p1, p0 = b / n, a / n
+    return -(p1 * math.log2(p1) + p0 * math.log2(p0))
+
+
+def root_oracle(x, y, minobs):
+    """Index, cut and gain of the first evaluation, from per-value class counts."""
+    clean = t.preprocess_data_native(x, y)
+    values, start, size = np.unique(clean["x"], return_index=True, return_counts=True)
+    ones = np.add.reduceat(clean["y"], start) if len(values) else np.array([], int)
+    zeros = size - ones
+    candidates = [
+        k
+        for k in range(1, len(values))
+        if not (ones[k - 1] == ones[k] == 0 or zeros[k - 1] == zeros[k] == 0)
+    ]
+    if not candidates:
+        return None
+    s0, s1 = int(zeros.sum()), int(ones.sum())
+    n, best = s0 + s1, (INF, 0, 0.0)
+    for position, k in enumerate(candidates, start=1):
+        l0, l1 = int(zeros[:k].sum()), int(ones[:k].sum())
+        r0, r1 = s0 - l0, s1 - l1
+        if l0 + l1 <= minobs or r0 + r1 <= minobs:
+            continue
+        w = ((r0 + r1) * entropy(r0, r1) + (l0 + l1) * entropy(l0, l1)) / n
+        if w < best[0]:
+            best = (w, position, (values[k - 1] + values[k]) * 0.5)
+    if best[1] == 0:
+        return (0, 0.0, 0.0)  # candidates, none admissible
+    return (best[1], best[2], entropy(s0, s1) - best[0])
+
+
+def tied(draw_values):
+    return st.lists(st.tuples(draw_values, st.sampled_from([0.0, 1.0])), max_size=80)
+
+
+@given(tied(st.one_of(st.integers(-3, 6).map(float), st.just(NAN))), st.integers(0, 5))
+def test_root_evaluation_against_oracle(pairs, minobs):
+    x, y = np.array(pairs, float).reshape(-1, 2).T
+    mdlp = _native.mdlp_fit(x, y, minobs, 0, 0, 1.0, 1.0, False)["mdlp"]
+    want = root_oracle(x, y, minobs)
+    if want is None:
+        assert len(mdlp["idx"]) == 0
+    else:
+        assert (int(mdlp["idx"][0]), float(mdlp["pto"][0]), float(mdlp["gain"][0])) == want
+
+
+# minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split
+PARAMS = st.tuples(
+    *map(st.sampled_from, [range(5), range(4), [-1, 0, 1], [0.0, 0.5, 1.0], [0.0, 1.0]]),
+    st.booleans(),
+)
+
+
+@given(
+    tied(st.one_of(st.integers(0, 7).map(float), st.sampled_from([NAN, INF]))),
+    PARAMS,
+    st.sampled_from(["mean", "median"]),
+)
+def test_label_swap_keeps_the_bins(pairs, params, representative):
+    x, y = np.array(pairs, float).reshape(-1, 2).T
+    fit = _native.mdlp_fit(x, y, *params, representative=representative)
+    # Swapped labels turn an ascending event rate into a descending one.
+    mirrored = (*params[:2], -params[2], *params[3:])
+    swapped = _native.mdlp_fit(x, 1.0 - y, *mirrored, representative=representative)
+    same_bits(fit["mdlp"], swapped["mdlp"])
+    same_bits(fit["metadata"], swapped["metadata"])
+    a, b = fit["summary"], swapped["summary"]
+    for key in ("left", "right", "count", "percentage", "representative"):
+        assert a[key].tobytes() == b[key].tobytes(), key
+    np.testing.assert_array_equal(a["c0"], b["c1"])
+    np.testing.assert_array_equal(a["c1"], b["c0"])
+
+
+RAW = st.lists(
+    st.tuples(
+        st.one_of(st.integers(-5, 5).map(float), st.floats(allow_nan=True, allow_infinity=True)),
+        st.one_of(st.sampled_from([0.0, 1.0, NAN]), st.floats(-10, 10)),
+    ),
+    max_size=60,
+)
+
+
+@given(
+    RAW,
+    PARAMS,
+    st.sampled_from([None, 0.0, 2.5]),
+    st.sampled_from([0.0, 50.0, 90.0]),
+    st.sampled_from(["mean", "median"]),
+)
+def test_neighbour_is_the_core_report(pairs, params, value, percentile, representative):
+    x, y = np.array(pairs, float).reshape(-1, 2).T
+    options = {"value": value, "percentile": percentile, "representative": representative}
+    want = t.mdlp_full_raw(x, y, *params, **options)
+    same_bits(_native.mdlp_fit(x, y, *params, **options, candidates="neighbour"), want)
+
+
+BAD = {"value": "1", "representative": "Mean", "candidates": "Boundary", "percentile": 500.0}
+
+
+@pytest.mark.parametrize(
+    "x, mode, fixed, error, message",
+    [
+        ([1.0], 9, "", ValueError, "^mdlp_full: x e y deben tener la misma longitud$"),
+        ([1.0, 2.0], 9, "", ValueError, "^monotonicity debe estar en 0..3$"),
+        ([1.0, 2.0], 0, "", RuntimeError, None),
+        ([1.0, 2.0], 0, "v", ValueError, "^representative debe ser 'mean' o 'median'$"),
+        ([1.0, 2.0], 0, "vr", ValueError, "^candidates debe ser 'boundary' o 'neighbour'$"),
+        ([1.0, 2.0], 0, "vrc", ValueError, "^preprocess_data: percentile"),
+    ],
+    ids=["length", "monotonicity", "value", "representative", "candidates", "preprocessing"],
+)
+def test_checks_in_order(x, mode, fixed, error, message):
+    # Each bad argument whose initial is in `fixed` is left out, so a later check fails.
+    kwargs = {k: v for k, v in BAD.items() if k[0] not in fixed}
+    with pytest.raises(error, match=message):
+        _native.mdlp_fit(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
+    # The checks the core's own report shares fail there the same way.
+    if "candidates" not in (message or ""):
+        kwargs.pop("candidates", None)
+        with pytest.raises(error, match=message):
+            t.mdlp_full_raw(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
+
+
+def test_threads_agree_with_one_call():
+    rng = np.random.default_rng(7)
+    columns = [
+        (rng.integers(0, 30, 20_000).astype(float), rng.integers(0, 2, 20_000) * 1.0)
+        for _ in range(8)
+    ]
+    alone = [_native.mdlp_fit(x, y, *ARGS) for x, y in columns]
+    with ThreadPoolExecutor(4) as pool:
+        together = list(pool.map(lambda xy: _native.mdlp_fit(*xy, *ARGS), columns))
+    for a, b in zip(alone, together):
+        same_bits(a, b)
