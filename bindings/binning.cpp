@@ -47,8 +47,7 @@ py::array_t<double> binning_splits(const carray<double>& x, const std::string& m
     return to_array(splits);
 }
 
-py::array_t<std::int64_t> binning_transform(const carray<double>& x,
-                                            const carray<double>& splits) {
+py::array_t<std::int64_t> binning_transform(const carray<double>& x, const carray<double>& splits) {
     const SplitPoints prepared = prepare_splits(flat(splits));
     const std::span<const double> values = flat(x);
     py::array_t<std::int64_t> out(x.size());

@@ -42,8 +42,8 @@ namespace tembrolin::bindings {
 namespace {
 
 py::dict compare_distributions_native(const carray<double>& reference,
-                                      const carray<double>& current,
-                                      const carray<double>& splits, double epsilon) {
+                                      const carray<double>& current, const carray<double>& splits,
+                                      double epsilon) {
     const DistributionComparison result =
         compare_distributions(flat(reference), flat(current), flat(splits), epsilon);
     py::dict d = columns(result.rows, distribution_bin_form);
@@ -73,8 +73,8 @@ py::array_t<double> membership_native(const carray<double>& x,
     const MembershipShape shape = membership_shape(flat(x).size(), flat(representatives));
     // membership_shape bounds the cells by what ptrdiff_t counts in bytes, so
     // both extents and the byte count fit NumPy's sizes.
-    py::array_t<double> out({static_cast<py::ssize_t>(shape.rows),
-                             static_cast<py::ssize_t>(shape.columns)});
+    py::array_t<double> out(
+        {static_cast<py::ssize_t>(shape.rows), static_cast<py::ssize_t>(shape.columns)});
     membership(flat(x), flat(representatives),
                {out.mutable_data(), static_cast<std::size_t>(out.size())});
     return out;

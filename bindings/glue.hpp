@@ -66,11 +66,11 @@ py::array_t<T> to_array(const std::vector<T>& values) {
 template <class Record, class Field, class Out>
 struct Key {
     const char* name;
-    Field Record::*field;
+    Field Record::* field;
 };
 
 template <class Out = void, class Record, class Field>
-constexpr auto key(const char* name, Field Record::*field) {
+constexpr auto key(const char* name, Field Record::* field) {
     return Key<Record, Field, std::conditional_t<std::is_void_v<Out>, Field, Out>>{name, field};
 }
 

@@ -12,18 +12,18 @@ MdlpParams checked_params(const py::array& x, const py::array& y, const char* le
                           std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
                           double alpha_pos, double beta_struct, bool force_first_split) {
     require_same_length(x, y, lengths);
-    return {alpha_pos, beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
+    return {alpha_pos,        beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
             force_first_split};
 }
 
-py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y,
-                              std::int64_t minobs, std::int32_t monotonicity,
-                              std::int32_t mono_dir, double alpha_pos, double beta_struct,
-                              bool force_first_split, const py::object& value, double percentile,
-                              const std::string& representative, const std::string& candidates) {
-    const MdlpParams params = checked_params(
-        x, y, "mdlp_full: x e y deben tener la misma longitud", minobs, monotonicity, mono_dir,
-        alpha_pos, beta_struct, force_first_split);
+py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
+                              std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
+                              double beta_struct, bool force_first_split, const py::object& value,
+                              double percentile, const std::string& representative,
+                              const std::string& candidates) {
+    const MdlpParams params =
+        checked_params(x, y, "mdlp_full: x e y deben tener la misma longitud", minobs, monotonicity,
+                       mono_dir, alpha_pos, beta_struct, force_first_split);
     const std::optional<double> given = optional_value(value);
     const std::span<const double> xs = flat(x);
     const std::span<const double> ys = flat(y);

@@ -21,10 +21,10 @@ MdlpParams checked_params(const py::array& x, const py::array& y, const char* le
 
 // {"mdlp", "summary", "metadata"} of x and y, with the candidate cuts that `candidates`
 // names ("boundary" or "neighbour"), checked after `representative`.
-py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y,
-                              std::int64_t minobs, std::int32_t monotonicity,
-                              std::int32_t mono_dir, double alpha_pos, double beta_struct,
-                              bool force_first_split, const py::object& value, double percentile,
-                              const std::string& representative, const std::string& candidates);
+py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
+                              std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
+                              double beta_struct, bool force_first_split, const py::object& value,
+                              double percentile, const std::string& representative,
+                              const std::string& candidates);
 
 }  // namespace tembrolin::bindings

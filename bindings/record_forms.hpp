@@ -36,12 +36,8 @@ inline constexpr std::tuple evaluation_form{
 };
 
 inline constexpr std::tuple segment_form{
-    key("left", &SegmentRow::left),
-    key("right", &SegmentRow::right),
-    key("c0", &SegmentRow::c0),
-    key("c1", &SegmentRow::c1),
-    key("total", &SegmentRow::total),
-    key("p1", &SegmentRow::p1),
+    key("left", &SegmentRow::left), key("right", &SegmentRow::right), key("c0", &SegmentRow::c0),
+    key("c1", &SegmentRow::c1),     key("total", &SegmentRow::total), key("p1", &SegmentRow::p1),
 };
 
 inline constexpr std::tuple counts_form{

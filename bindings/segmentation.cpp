@@ -59,8 +59,8 @@ py::dict evaluate_segment(const carray<double>& pto_corte, const carray<std::int
     if (!(L < R && R < size)) {
         throw std::invalid_argument("evaluate_segment: L y R deben cumplir L < R < length(B)");
     }
-    const MdlpParams params = {alpha_pos, beta_struct, minobs, mono_dir,
-                               validate_monotonicity(monotonicity), false};
+    const MdlpParams params = {
+        alpha_pos, beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity), false};
     const CutPointTable table = table_of(flat(pto_corte), flat(c0), flat(c1));
     return scalars(tembrolin::evaluate_segment(table, make_segment(table, L, R), params),
                    evaluation_form);
@@ -69,9 +69,9 @@ py::dict evaluate_segment(const carray<double>& pto_corte, const carray<std::int
 py::dict mdlp_full(const carray<double>& x, const carray<std::int32_t>& y, std::int64_t minobs,
                    std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                    double beta_struct, bool force_first_split) {
-    const MdlpParams params = checked_params(
-        x, y, "mdlp_with_summary: x e y deben tener la misma longitud", minobs, monotonicity,
-        mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params =
+        checked_params(x, y, "mdlp_with_summary: x e y deben tener la misma longitud", minobs,
+                       monotonicity, mono_dir, alpha_pos, beta_struct, force_first_split);
     const MdlpResult result = mdlp_with_summary(flat(x), flat(y), params);
     py::dict d;
     d["mdlp"] = columns(result.evaluations, evaluation_form);
@@ -82,9 +82,9 @@ py::dict mdlp_full(const carray<double>& x, const carray<std::int32_t>& y, std::
 py::dict mdlp(const carray<double>& x, const carray<std::int32_t>& y, std::int64_t minobs,
               std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
               double beta_struct, bool force_first_split) {
-    const MdlpParams params = checked_params(
-        x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
-        mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params =
+        checked_params(x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
+                       mono_dir, alpha_pos, beta_struct, force_first_split);
     return columns(mdlp_core(flat(x), flat(y), params), evaluation_form);
 }
 
@@ -92,9 +92,9 @@ py::dict mdlp_raw(const carray<double>& x, const carray<double>& y, std::int64_t
                   std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                   double beta_struct, bool force_first_split, const py::object& value,
                   double percentile) {
-    const MdlpParams params = checked_params(
-        x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
-        mono_dir, alpha_pos, beta_struct, force_first_split);
+    const MdlpParams params =
+        checked_params(x, y, "mdlp: x e y deben tener la misma longitud", minobs, monotonicity,
+                       mono_dir, alpha_pos, beta_struct, force_first_split);
     const std::optional<double> given = optional_value(value);
     const std::span<const double> xs = flat(x);
     const std::span<const double> ys = flat(y);
@@ -111,8 +111,7 @@ py::dict mdlp_full_raw(const carray<double>& x, const carray<double>& y, std::in
                        double beta_struct, bool force_first_split, const py::object& value,
                        double percentile, const std::string& representative) {
     return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
-                                force_first_split, value, percentile, representative,
-                                "neighbour");
+                                force_first_split, value, percentile, representative, "neighbour");
 }
 
 }  // namespace
@@ -124,8 +123,8 @@ void register_segmentation(py::module_& m) {
     m.def("compute_boundaries_raw", &compute_boundaries_raw, py::arg("x"), py::arg("y"),
           py::arg("value") = py::none(), py::arg("percentile") = 50.0,
           "Prepara y calcula boundaries en una única llamada nativa");
-    m.def("evaluate_segment", &evaluate_segment, py::arg("pto_corte"), py::arg("c0"),
-          py::arg("c1"), py::arg("L"), py::arg("R"), py::arg("minobs"), py::arg("monotonicity"),
+    m.def("evaluate_segment", &evaluate_segment, py::arg("pto_corte"), py::arg("c0"), py::arg("c1"),
+          py::arg("L"), py::arg("R"), py::arg("minobs"), py::arg("monotonicity"),
           py::arg("mono_dir"), py::arg("alpha_pos"), py::arg("beta_struct"),
           "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)");
     m.def("mdlp_full", &mdlp_full, py::arg("x"), py::arg("y"), py::arg("minobs"),

@@ -13,7 +13,7 @@ NAN, INF = math.nan, math.inf
 
 def reference_preprocess(x, y, value=None, percentile=50.0):
     """The sample as a user would compute it by hand: (x, class) sorted."""
-    kept = [(a, b) for a, b in zip(x, y) if math.isfinite(a) and math.isfinite(b)]
+    kept = [(a, b) for a, b in zip(x, y, strict=True) if math.isfinite(a) and math.isfinite(b)]
     if all(b in (0.0, 1.0) for _, b in kept):
         classes = [int(b) for _, b in kept]
     else:
@@ -24,7 +24,7 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
             frac = pos - k
             value = s[k] if frac == 0 or k + 1 == len(s) else (s[k + 1] - s[k]) * frac + s[k]
         classes = [int(b > value) for _, b in kept]
-    pairs = sorted(zip((a for a, _ in kept), classes))
+    pairs = sorted(zip((a for a, _ in kept), classes, strict=True))
     return [a for a, _ in pairs], [c for _, c in pairs]
 
 
@@ -44,9 +44,20 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
         ([1, 2], [-0.0, 1.0], {}, [1, 2], [0, 1]),
         ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
     ],
-    ids=["empty", "all-dropped", "binary-ignores-value", "median-of-0-1-2", "p50-even",
-         "p0-min", "p100-max", "nan-value", "ties-class-0-first", "drops-by-kind",
-         "negative-zero-target", "signed-zero-ties"],
+    ids=[
+        "empty",
+        "all-dropped",
+        "binary-ignores-value",
+        "median-of-0-1-2",
+        "p50-even",
+        "p0-min",
+        "p100-max",
+        "nan-value",
+        "ties-class-0-first",
+        "drops-by-kind",
+        "negative-zero-target",
+        "signed-zero-ties",
+    ],
 )
 def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     out = t.preprocess_data_native(np.array(x, float), np.array(y, float), **kwargs)
@@ -55,19 +66,30 @@ def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize("y, percentile, threshold", [
-    ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
-    ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
-    ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
-    # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
-    ([0.0, -0.0, 5.0], 0.0, -0.0),
-    ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
-    ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
-], ids=["distant-pair-median", "distant-pair-quarter", "ordinary", "min-of-signed-zeros",
-        "between-positive-zeros", "between-negative-zeros"])
+@pytest.mark.parametrize(
+    "y, percentile, threshold",
+    [
+        ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
+        ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
+        ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
+        # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
+        ([0.0, -0.0, 5.0], 0.0, -0.0),
+        ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
+        ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
+    ],
+    ids=[
+        "distant-pair-median",
+        "distant-pair-quarter",
+        "ordinary",
+        "min-of-signed-zeros",
+        "between-positive-zeros",
+        "between-negative-zeros",
+    ],
+)
 def test_threshold_interpolation(y, percentile, threshold):
-    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False,
-                           percentile=percentile)["metadata"]
+    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False, percentile=percentile)[
+        "metadata"
+    ]
     assert meta["threshold"] == threshold
     assert math.copysign(1, meta["threshold"]) == math.copysign(1, threshold)
 
@@ -76,12 +98,12 @@ def test_threshold_interpolation(y, percentile, threshold):
 def test_percentile_checked_only_when_used(percentile):
     t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)
     t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], value=3.0, percentile=percentile)
-    with pytest.raises(ValueError, match="^preprocess_data: percentile debe estar entre 0 y 100$"):
+    with pytest.raises(ValueError, match=r"^preprocess_data: percentile debe estar entre 0 y 100$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], percentile=percentile)
 
 
 def test_length_mismatch_comes_first():
-    with pytest.raises(ValueError, match="^preprocess_data: x e y deben tener la misma longitud$"):
+    with pytest.raises(ValueError, match=r"^preprocess_data: x e y deben tener la misma longitud$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=-5)
 
 
@@ -95,7 +117,9 @@ finite_or_not = st.one_of(
     st.integers(0, 40).flatmap(
         lambda n: st.tuples(
             arrays(np.float64, n, elements=finite_or_not),
-            arrays(np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)),
+            arrays(
+                np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)
+            ),
         )
     ),
     st.one_of(st.none(), st.floats(-10, 10)),
@@ -110,8 +134,10 @@ def test_preprocess_matches_hand_computation(xy, value):
 
 
 # A dominant value: one digit holds most keys in several radix passes, yet not all.
-@pytest.mark.parametrize("n, binary, dominant", [(600, True, 0.0), (5000, True, 0.0),
-                                                 (20000, False, 0.0), (2000, False, 0.7)])
+@pytest.mark.parametrize(
+    "n, binary, dominant",
+    [(600, True, 0.0), (5000, True, 0.0), (20000, False, 0.0), (2000, False, 0.7)],
+)
 def test_large_samples_sort_like_lexsort(n, binary, dominant):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties

@@ -40,8 +40,6 @@ def module_arguments(module, name: str) -> ast.arguments:
     return ast.parse(f"def {signature}: ...").body[0].args
 
 
-@pytest.mark.parametrize(
-    ("module", "name"), STUBBED, ids=[f"{m.__name__}.{n}" for m, n in STUBBED]
-)
+@pytest.mark.parametrize("module, name", STUBBED, ids=[f"{m.__name__}.{n}" for m, n in STUBBED])
 def test_stub_parameters_match_the_module(module, name):
     assert parameters(STUBBED[module, name]) == parameters(module_arguments(module, name))

@@ -88,8 +88,8 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
     rows.reserve(k + (missing ? 2 : 1));
     for (std::size_t b = 0; b <= k; ++b) {
         const BinBounds bounds = bin_bounds(b, splits);
-        rows.push_back({bounds.left, bounds.right, count[b], share(count[b], n),
-                        count[b] - c1[b], c1[b], share(c1[b], count[b]),
+        rows.push_back({bounds.left, bounds.right, count[b], share(count[b], n), count[b] - c1[b],
+                        c1[b], share(c1[b], count[b]),
                         bin_representative(representative, count[b], sum[b], values[b])});
     }
     if (missing) {

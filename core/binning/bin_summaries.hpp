@@ -13,8 +13,8 @@ namespace tembrolin {
 
 // One row of a binary-target report: a bin, or an MDLP segment.
 struct BinarySummaryRow {
-    double left;        // excluded
-    double right;       // included
+    double left;   // excluded
+    double right;  // included
     std::int64_t count;
     double percentage;  // a fraction of the report's base, not scaled by 100
     std::int64_t c0;
@@ -26,8 +26,8 @@ struct BinarySummaryRow {
 // One row of a continuous-target report. The target statistics are NaN for a
 // row without observations.
 struct ContinuousSummaryRow {
-    double left;        // excluded
-    double right;       // included
+    double left;   // excluded
+    double right;  // included
     std::int64_t count;
     double percentage;  // a fraction of the observations with a target, not scaled by 100
     double representative;

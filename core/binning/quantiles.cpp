@@ -38,7 +38,8 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
     std::partial_sum(histogram.buckets.begin(), histogram.buckets.end(), first.begin() + 1);
     auto bucket_at = [&](std::size_t position) {
         return static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), position) -
-                                        first.begin()) - 1;
+                                        first.begin()) -
+               1;
     };
 
     // The buckets that hold a wanted position, each given a stretch of one buffer.
@@ -71,8 +72,8 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
         for (const std::size_t position : positions) {
             if (bucket_at(position) == b) ranks.push_back(position - first[b]);
         }
-        select_order_statistics(
-            std::span(gathered).subspan(stretch_start[s], histogram.buckets[b]), ranks);
+        select_order_statistics(std::span(gathered).subspan(stretch_start[s], histogram.buckets[b]),
+                                ranks);
     }
     for (const std::size_t position : positions) {
         const std::size_t b = bucket_at(position);
@@ -122,8 +123,8 @@ FiniteHistogram histogram_of_finite(std::span<const double> x) {
     return h;
 }
 
-std::vector<double> quantiles_of_finite(std::span<const double> x,
-                                        const FiniteHistogram& histogram, std::uint64_t n_bins) {
+std::vector<double> quantiles_of_finite(std::span<const double> x, const FiniteHistogram& histogram,
+                                        std::uint64_t n_bins) {
     std::vector<double> out;
     out.reserve(static_cast<std::size_t>(n_bins - 1));  // as the caller's room for the splits
     if (n_bins - 1 > most_selected_quantiles) {

@@ -40,7 +40,7 @@ FiniteHistogram histogram_of_finite(std::span<const double> x);
 
 // The i / n_bins quantiles (n_bins >= 2), i = 1 .. n_bins - 1, of the finite
 // values of x, each exactly binning_quantile of the sorted finite values.
-std::vector<double> quantiles_of_finite(std::span<const double> x,
-                                        const FiniteHistogram& histogram, std::uint64_t n_bins);
+std::vector<double> quantiles_of_finite(std::span<const double> x, const FiniteHistogram& histogram,
+                                        std::uint64_t n_bins);
 
 }  // namespace tembrolin

@@ -35,8 +35,7 @@ std::vector<SegmentEvaluation> mdlp_search(const CutPointTable& table, const Mdl
     return evaluations;
 }
 
-std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x,
-                                         std::span<const std::int32_t> y,
+std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x, std::span<const std::int32_t> y,
                                          const MdlpParams& params) {
     return mdlp_search(compute_boundaries(x, y), params);
 }

@@ -16,8 +16,7 @@ namespace tembrolin {
 std::vector<SegmentEvaluation> mdlp_search(const CutPointTable& table, const MdlpParams& params);
 
 // The cut points of a clean sample taken as given, then the search.
-std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x,
-                                         std::span<const std::int32_t> y,
+std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x, std::span<const std::int32_t> y,
                                          const MdlpParams& params);
 
 // Preprocessing of a raw sample, then mdlp_core on it. The caller has checked

@@ -34,7 +34,11 @@ MonotonicityMode validate_monotonicity(std::int32_t monotonicity) {
 }
 
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R) {
-    return {L, R, table[L].c0, table[L].c1, wrapping_sub(table[R].c0, table[L].c0),
+    return {L,
+            R,
+            table[L].c0,
+            table[L].c1,
+            wrapping_sub(table[R].c0, table[L].c0),
             wrapping_sub(table[R].c1, table[L].c1)};
 }
 

@@ -24,10 +24,10 @@ enum class MonotonicityMode : std::int32_t {
 
 // Parameters of the MDLP search.
 struct MdlpParams {
-    double alpha_pos = 1.0;    // weight of the position cost
-    double beta_struct = 1.0;  // weight of the structure cost
-    std::int64_t minobs = 0;   // each side of a cut needs strictly more observations
-    std::int32_t mono_dir = 0; // > 0 non-decreasing event rate, < 0 non-increasing, 0 no rule
+    double alpha_pos = 1.0;     // weight of the position cost
+    double beta_struct = 1.0;   // weight of the structure cost
+    std::int64_t minobs = 0;    // each side of a cut needs strictly more observations
+    std::int32_t mono_dir = 0;  // > 0 non-decreasing event rate, < 0 non-increasing, 0 no rule
     MonotonicityMode monotonicity = MonotonicityMode::none;
     bool force_first_split = false;
 };

@@ -66,13 +66,13 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
     CutPoint prev{-infinity, 0, 0};
     for (const std::uint64_t k : cuts) {
         const CutPoint& cut = table[k];
-        result.segments.push_back(segment_row(prev.pto_corte, cut.pto_corte, cut.c0 - prev.c0,
-                                              cut.c1 - prev.c1));
+        result.segments.push_back(
+            segment_row(prev.pto_corte, cut.pto_corte, cut.c0 - prev.c0, cut.c1 - prev.c1));
         prev = cut;
     }
     const CutPoint& last = table.back();
-    result.segments.push_back(segment_row(prev.pto_corte, infinity, last.c0 - prev.c0,
-                                          last.c1 - prev.c1));
+    result.segments.push_back(
+        segment_row(prev.pto_corte, infinity, last.c0 - prev.c0, last.c1 - prev.c1));
     return result;
 }
 
@@ -106,8 +106,7 @@ std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
     if (sample.n_missing > 0) {
         const double nan = std::numeric_limits<double>::quiet_NaN();
         rows.push_back({nan, nan, static_cast<std::int64_t>(sample.n_missing),
-                        share(sample.n_missing, base),
-                        static_cast<std::int64_t>(sample.missing_c0),
+                        share(sample.n_missing, base), static_cast<std::int64_t>(sample.missing_c0),
                         static_cast<std::int64_t>(sample.missing_c1),
                         share(sample.missing_c1, sample.n_missing), nan});
     }
