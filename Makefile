@@ -6,6 +6,7 @@ PY := $(VENV)/bin/python
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings -type f 2>/dev/null)
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
+CHECK_DIR := build/check
 # A plain CMake build beside the one pip makes, for the sanitized module and the C++ bench.
 CONFIGURE = $(VENV)/bin/cmake -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
     -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
@@ -33,18 +34,21 @@ $(VENV)/.demo-deps: $(VENV)/.deps
 demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
+# The suite also runs a C++ check of the vector code at every width the machine has.
 test: $(VENV)/.built
-	$(PY) -m pytest
+	$(CONFIGURE) -B $(CHECK_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_CHECKS=ON
+	$(VENV)/bin/cmake --build $(CHECK_DIR) --target screen_check
+	TEMBROLIN_CHECKS_DIR=$(abspath $(CHECK_DIR)) $(PY) -m pytest
 
 # The same suite against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
 # is preloaded with ASan so that its interception of exceptions finds it.
 test-sanitize: $(VENV)/.deps
-	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON
+	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON -DTEMBROLIN_CHECKS=ON
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
-	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
+	    TEMBROLIN_CHECKS_DIR=$(abspath $(SANITIZE_DIR)) PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
 
 bench: $(VENV)/.built
 	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON
