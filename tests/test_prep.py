@@ -92,15 +92,20 @@ def test_preprocess_matches_hand_computation(xy, value):
     assert out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize("n, binary", [(600, True), (5000, True), (20000, False)])
-def test_large_samples_sort_like_lexsort(n, binary):
+@pytest.mark.parametrize(
+    "n, target", [(600, "binary"), (5000, "binary"), (20000, "continuous"), (5000, "late")]
+)
+def test_large_samples_sort_like_lexsort(n, target):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties
     x[rng.random(n) < 0.05] = -0.0
     x[rng.random(n) < 0.02] = NAN
-    y = (rng.random(n) < 0.3).astype(float) if binary else rng.exponential(size=n)
+    y = rng.exponential(size=n) if target == "continuous" else (rng.random(n) < 0.3) * 1.0
+    if target == "late":  # one target that is not 0/1, after most classes were placed
+        x[-3], y[-3] = 0.5, 0.5
     out = t.preprocess_data_native(x, y)
     keep = np.isfinite(x)
+    binary = target == "binary"
     classes = y[keep] if binary else (y[keep] > np.median(y[keep])).astype(float)
     order = np.lexsort((classes, x[keep]))
     np.testing.assert_array_equal(out["x"], x[keep][order])

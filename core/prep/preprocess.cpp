@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -32,9 +34,25 @@ double percentile_of(const std::vector<double>& targets, double percentile) {
     return (b - a) * frac + a;
 }
 
+// The sort keys of the kept x, split by class in one buffer: class 0 from the
+// front, class 1 from the back. The sort then moves bare keys, and ties between
+// the classes resolve in the merge. Equal keys are equal doubles, so the order
+// in which a class's keys arrive does not show in the result.
+struct ClassKeys {
+    std::unique_ptr<std::uint64_t[]> buffer;
+    std::size_t size = 0;
+    std::size_t n0 = 0;   // class 0 in [0, n0)
+    std::size_t top = 0;  // class 1 in [top, size)
+
+    explicit ClassKeys(std::size_t n)
+        : buffer(std::make_unique_for_overwrite<std::uint64_t[]>(n)), size(n), top(n) {}
+    std::span<std::uint64_t> class0() { return {buffer.get(), n0}; }
+    std::span<std::uint64_t> class1() { return {buffer.get() + top, size - top}; }
+};
+
 // Merges the sorted x of each class; on equal x class 0 goes first.
-void merge_classes(const std::vector<std::uint64_t>& keys0,
-                   const std::vector<std::uint64_t>& keys1, PreprocessedSample& sample) {
+void merge_classes(std::span<const std::uint64_t> keys0, std::span<const std::uint64_t> keys1,
+                   PreprocessedSample& sample) {
     const std::size_t n0 = keys0.size();
     const std::size_t n1 = keys1.size();
     sample.x.resize(n0 + n1);
@@ -63,20 +81,36 @@ void merge_classes(const std::vector<std::uint64_t>& keys0,
     }
 }
 
-// Sorts each observation into its group, in input order. Kept pairs go to
-// `keep(key, target)`, which may return false to stop the walk; the result
-// says whether the walk went to the end.
-template <class Keep>
-bool sort_into_groups(std::span<const double> x, std::span<const double> y,
-                      PreprocessedSample& sample, std::vector<double>& missing_x_targets,
-                      Keep keep) {
+// The class of a kept target is 0 or 1; anything above 1 stops the walk.
+constexpr unsigned stop_walk = 2;
+
+// Sorts each observation into its group, in input order, and the kept ones
+// into `keys` by `classify(target)`. Starts afresh; the result says whether the
+// walk went to the end. Each kept key is written to both ends of the buffer and
+// only its class's end advances: no branch on the class, which is random.
+template <class Classify>
+bool split_by_class(std::span<const double> x, std::span<const double> y,
+                    PreprocessedSample& sample, std::vector<double>& missing_x_targets,
+                    ClassKeys& keys, Classify classify) {
+    sample = PreprocessedSample{};
+    sample.n_input = x.size();
+    missing_x_targets.clear();
+    std::uint64_t* buffer = keys.buffer.get();
+    std::size_t front = 0;
+    std::size_t back = keys.size;  // kept so far = front + size - back <= i, so front < back
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double xi = x[i];
         const double yi = y[i];
-        if (std::isfinite(xi)) {
-            if (std::isfinite(yi)) {
-                if (!keep(order_key(xi), yi)) return false;
-            } else if (std::isnan(yi)) {
+        if (std::isfinite(xi) & std::isfinite(yi)) {
+            const unsigned c = classify(yi);
+            if (c >= stop_walk) return false;
+            const std::uint64_t key = order_key(xi);
+            buffer[front] = key;
+            buffer[back - 1] = key;
+            front += 1 - c;
+            back -= c;
+        } else if (std::isfinite(xi)) {
+            if (std::isnan(yi)) {
                 ++sample.n_missing_y;
             } else {
                 ++sample.n_non_finite;
@@ -94,6 +128,8 @@ bool sort_into_groups(std::span<const double> x, std::span<const double> y,
             ++sample.n_non_finite;
         }
     }
+    keys.n0 = front;
+    keys.top = back;
     return true;
 }
 
@@ -123,61 +159,39 @@ void tally_missing_x(const std::vector<double>& targets, PreprocessedSample& sam
 
 PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
                                    std::optional<double> value, double percentile) {
-    const std::size_t n = x.size();
     PreprocessedSample sample;
-    sample.n_input = n;
     std::vector<double> missing_x_targets;
-    // Kept x are stored as sort keys, split by class: the sort then moves bare
-    // keys, and ties between the classes resolve in the merge.
-    std::vector<std::uint64_t> keys0;
-    std::vector<std::uint64_t> keys1;
-    keys0.reserve(n);
-    keys1.reserve(n);
+    ClassKeys keys(x.size());
 
     // Most targets are already 0/1: try that first, with no copy of the targets.
     // -0.0 == 0.0, so a negative zero is class 0.
-    const bool binary = sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
-        if (t == 0.0) {
-            keys0.push_back(key);
-        } else if (t == 1.0) {
-            keys1.push_back(key);
-        } else {
-            return false;
-        }
-        return true;
+    const bool binary = split_by_class(x, y, sample, missing_x_targets, keys, [](double t) {
+        return static_cast<unsigned>(t == 1.0) +
+               stop_walk * static_cast<unsigned>((t != 0.0) & (t != 1.0));
     });
     if (!binary) {
         // Start over: the threshold needs every kept target before any class.
-        sample = PreprocessedSample{};
-        sample.n_input = n;
-        missing_x_targets.clear();
-        keys0.clear();
-        keys1.clear();
-        std::vector<double> targets;
-        targets.reserve(n);
-        sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
-            keys0.push_back(key);
-            targets.push_back(t);
-            return true;
-        });
-        sample.target_was_binary = false;
-        sample.threshold = value ? *value : percentile_of(targets, percentile);
-        // Class 0 is compacted in place; a y equal to the threshold is class 0.
-        std::size_t n0 = 0;
-        for (std::size_t i = 0; i < keys0.size(); ++i) {
-            if (targets[i] > sample.threshold) {
-                keys1.push_back(keys0[i]);
-            } else {
-                keys0[n0++] = keys0[i];
+        double threshold = 0.0;
+        if (value) {
+            threshold = *value;
+        } else {
+            std::vector<double> targets;
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                if (std::isfinite(x[i]) && std::isfinite(y[i])) targets.push_back(y[i]);
             }
+            threshold = percentile_of(targets, percentile);
         }
-        keys0.resize(n0);
+        // A y equal to the threshold is class 0.
+        split_by_class(x, y, sample, missing_x_targets, keys,
+                       [threshold](double t) { return static_cast<unsigned>(t > threshold); });
+        sample.target_was_binary = false;
+        sample.threshold = threshold;
     }
     tally_missing_x(missing_x_targets, sample);
 
-    radix_sort(keys0);
-    radix_sort(keys1);
-    merge_classes(keys0, keys1, sample);
+    radix_sort(keys.class0());
+    radix_sort(keys.class1());
+    merge_classes(keys.class0(), keys.class1(), sample);
     sample.n_used = sample.x.size();
     return sample;
 }

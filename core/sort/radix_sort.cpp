@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <memory>
 
 namespace tembrolin {
 namespace {
@@ -21,7 +22,7 @@ std::size_t digit(std::uint64_t key, std::size_t pass) {
 
 }  // namespace
 
-void radix_sort(std::vector<std::uint64_t>& keys) {
+void radix_sort(std::span<std::uint64_t> keys) {
     const std::size_t n = keys.size();
     if (n < small_input) {
         std::sort(keys.begin(), keys.end());
@@ -31,9 +32,10 @@ void radix_sort(std::vector<std::uint64_t>& keys) {
     for (const std::uint64_t key : keys) {
         for (std::size_t pass = 0; pass < digit_count; ++pass) ++counts[pass][digit(key, pass)];
     }
-    std::vector<std::uint64_t> scratch(n);
+    // Left uninitialised: every pass writes each element before reading it.
+    const auto scratch = std::make_unique_for_overwrite<std::uint64_t[]>(n);
     std::uint64_t* from = keys.data();
-    std::uint64_t* to = scratch.data();
+    std::uint64_t* to = scratch.get();
     for (std::size_t pass = 0; pass < digit_count; ++pass) {
         auto& count = counts[pass];
         // A digit shared by every key leaves the order as it is.
@@ -48,7 +50,7 @@ void radix_sort(std::vector<std::uint64_t>& keys) {
         std::swap(from, to);
     }
     // An odd number of passes leaves the sorted keys in the scratch buffer.
-    if (from != keys.data()) keys.swap(scratch);
+    if (from != keys.data()) std::copy(from, from + n, keys.data());
 }
 
 void sort_doubles(std::vector<double>& values) {

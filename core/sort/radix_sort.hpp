@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tembrolin {
@@ -20,7 +21,7 @@ inline double from_order_key(std::uint64_t key) {
 
 // Sorts keys ascending: a least-significant-digit radix sort, which beats a
 // comparison sort on the millions of rows a binning call sees.
-void radix_sort(std::vector<std::uint64_t>& keys);
+void radix_sort(std::span<std::uint64_t> keys);
 
 // Sorts doubles ascending; none may be NaN.
 void sort_doubles(std::vector<double>& values);
