@@ -37,7 +37,9 @@ double percentile_of(const std::vector<double>& targets, double percentile) {
 // The sort keys of the kept x, split by class in one buffer: class 0 from the
 // front, class 1 from the back. The sort then moves bare keys, and ties between
 // the classes resolve in the merge. Equal keys are equal doubles, so the order
-// in which a class's keys arrive does not show in the result.
+// in which a class's keys arrive does not show in the result. The second half
+// of the allocation is the sort's scratch, shared by both classes: each fresh
+// page costs a fault, and only the pages touched are paid for.
 struct ClassKeys {
     std::unique_ptr<std::uint64_t[]> buffer;
     std::size_t size = 0;
@@ -45,9 +47,10 @@ struct ClassKeys {
     std::size_t top = 0;  // class 1 in [top, size)
 
     explicit ClassKeys(std::size_t n)
-        : buffer(std::make_unique_for_overwrite<std::uint64_t[]>(n)), size(n), top(n) {}
+        : buffer(std::make_unique_for_overwrite<std::uint64_t[]>(2 * n)), size(n), top(n) {}
     std::span<std::uint64_t> class0() { return {buffer.get(), n0}; }
     std::span<std::uint64_t> class1() { return {buffer.get() + top, size - top}; }
+    std::span<std::uint64_t> scratch() { return {buffer.get() + size, size}; }
 };
 
 // Merges the sorted x of each class; on equal x class 0 goes first.
@@ -189,8 +192,8 @@ PreprocessedSample preprocess_data(std::span<const double> x, std::span<const do
     }
     tally_missing_x(missing_x_targets, sample);
 
-    radix_sort(keys.class0());
-    radix_sort(keys.class1());
+    radix_sort(keys.class0(), keys.scratch());
+    radix_sort(keys.class1(), keys.scratch());
     merge_classes(keys.class0(), keys.class1(), sample);
     sample.n_used = sample.x.size();
     return sample;

@@ -23,6 +23,12 @@ std::size_t digit(std::uint64_t key, std::size_t pass) {
 }  // namespace
 
 void radix_sort(std::span<std::uint64_t> keys) {
+    // Left uninitialised: every pass writes each element before reading it.
+    const auto scratch = std::make_unique_for_overwrite<std::uint64_t[]>(keys.size());
+    radix_sort(keys, {scratch.get(), keys.size()});
+}
+
+void radix_sort(std::span<std::uint64_t> keys, std::span<std::uint64_t> scratch) {
     const std::size_t n = keys.size();
     if (n < small_input) {
         std::sort(keys.begin(), keys.end());
@@ -32,10 +38,8 @@ void radix_sort(std::span<std::uint64_t> keys) {
     for (const std::uint64_t key : keys) {
         for (std::size_t pass = 0; pass < digit_count; ++pass) ++counts[pass][digit(key, pass)];
     }
-    // Left uninitialised: every pass writes each element before reading it.
-    const auto scratch = std::make_unique_for_overwrite<std::uint64_t[]>(n);
     std::uint64_t* from = keys.data();
-    std::uint64_t* to = scratch.get();
+    std::uint64_t* to = scratch.data();
     for (std::size_t pass = 0; pass < digit_count; ++pass) {
         auto& count = counts[pass];
         // A digit shared by every key leaves the order as it is.

@@ -23,6 +23,10 @@ inline double from_order_key(std::uint64_t key) {
 // comparison sort on the millions of rows a binning call sees.
 void radix_sort(std::span<std::uint64_t> keys);
 
+// The same with caller storage of at least keys.size() elements, which a caller
+// sorting several arrays can share among them; its contents are lost.
+void radix_sort(std::span<std::uint64_t> keys, std::span<std::uint64_t> scratch);
+
 // Sorts doubles ascending; none may be NaN.
 void sort_doubles(std::vector<double>& values);
 
