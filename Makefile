@@ -44,11 +44,13 @@ test: $(VENV)/.built
 # UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
 # is preloaded with ASan so that its interception of exceptions finds it.
 test-sanitize: $(VENV)/.deps
-	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON -DTEMBROLIN_CHECKS=ON
+	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON \
+	    -DTEMBROLIN_CHECKS=ON
 	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
-	    TEMBROLIN_CHECKS_DIR=$(abspath $(SANITIZE_DIR)) PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -m pytest -p no:cacheprovider
+	    TEMBROLIN_CHECKS_DIR=$(abspath $(SANITIZE_DIR)) PYTHONPATH=$(abspath $(SANITIZE_DIR)) \
+	    $(PY) -m pytest -p no:cacheprovider
 
 bench: $(VENV)/.built
 	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON

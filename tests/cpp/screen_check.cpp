@@ -47,7 +47,8 @@ Steps random_steps(Rng& rng, std::size_t size, std::int64_t top) {
     Steps steps;
     for (std::size_t i = 0; i < size; ++i) {
         const std::int64_t kind = uniform(rng, 0, 3);
-        steps.emplace_back(kind == 0 ? 0 : uniform(rng, 0, top), kind == 1 ? 0 : uniform(rng, 0, top));
+        const std::int64_t a = kind == 0 ? 0 : uniform(rng, 0, top);
+        steps.emplace_back(a, kind == 1 ? 0 : uniform(rng, 0, top));
     }
     return steps;
 }
@@ -81,7 +82,7 @@ Steps drifting_steps(Rng& rng, std::size_t size, std::int64_t top) {
 // aside and leave them to the plain scan.
 CutPointTable absurd_table(Rng& rng, std::size_t size) {
     CutPointTable table = cumulative(random_steps(rng, size, 9));
-    const std::size_t at = static_cast<std::size_t>(uniform(rng, 1, static_cast<std::int64_t>(size)));
+    const auto at = static_cast<std::size_t>(uniform(rng, 1, static_cast<std::int64_t>(size)));
     switch (uniform(rng, 0, 2)) {
         case 0: table[at].c0 = -table[at].c0 - 1; break;
         case 1: table[at].c1 = std::int64_t{1} << 61; break;
