@@ -44,9 +44,12 @@ demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
 # -P keeps the source tree's tembrolin/ (which lacks the built _native) off the
-# path, so the tests import the installed package.
+# path, so the tests import the installed package. The suite also runs a C++
+# check of the vector code at every width the machine has.
 test: $(VENV)/.built
-	$(PY) -P -m pytest
+	$(CMAKE) --preset check -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
+	$(CMAKE) --build --preset check
+	TEMBROLIN_CHECKS_DIR=$(abspath build/check) $(PY) -P -m pytest
 
 # The same suite against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report aborts the run, and --capture=sys
@@ -59,7 +62,8 @@ test-sanitize: $(VENV)/.deps
 	find build/sanitize/tembrolin -name "*.py" -delete && cp -r tembrolin/. build/sanitize/tembrolin/
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" \
 	    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	    TEMBROLIN_SANITIZED=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
+	    TEMBROLIN_SANITIZED=$(abspath build/sanitize) \
+	    TEMBROLIN_CHECKS_DIR=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
 	    $(PY) -P -m pytest -p no:cacheprovider --capture=sys
 
 bench: $(VENV)/.built

@@ -17,6 +17,8 @@ def main(selected: list[str]) -> None:
             rows.append(run(module, case, index))
             print(f"  done: {case.function} n={case.n}", file=sys.stderr, flush=True)
     print_table(rows)
+    if not selected or "scaling" in selected:
+        importlib.import_module("bench.scaling").main()
 
 
 if __name__ == "__main__":

@@ -113,6 +113,34 @@ def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mon
     check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
+@st.composite
+def long_tables(draw):
+    """Tables long enough for the vector screen, rich in exact and near ties:
+    a repeated step ties every cut, a mirrored run ties cuts in pairs."""
+    steps = draw(
+        st.lists(st.tuples(st.integers(0, 3), st.integers(0, 3)), min_size=1, max_size=150)
+    )
+    shape = draw(st.sampled_from(["repeated", "mirrored", "as drawn"]))
+    if shape == "repeated":
+        steps = steps[:1] * draw(st.integers(70, 300))
+    elif shape == "mirrored":
+        steps = (steps * (1 + 70 // len(steps)))[:150]
+        steps += steps[::-1]
+    scale = draw(st.sampled_from([1, 1_000_003]))
+    c0, c1 = ([0, *np.cumsum([s[k] * scale for s in steps]).tolist()] for k in (0, 1))
+    return [i + 0.5 for i in range(len(c0))], c0, c1, 0, len(c0) - 1
+
+
+@given(
+    long_tables(),
+    st.sampled_from([-1, 0, 5, 40]),
+    st.sampled_from([0, 1]),
+    st.sampled_from([-1, 1]),
+)
+def test_long_segments_are_the_lowest_index_minimiser(table, minobs, mode, mono_dir):
+    check_against_oracle(*table, minobs, mode, mono_dir, 1.0, 1.0)
+
+
 @pytest.mark.parametrize(
     "c0, c1, minobs, mode, weight, idx",
     [

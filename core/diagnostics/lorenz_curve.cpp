@@ -38,11 +38,8 @@ KeptKeys kept_keys(std::span<const double> x, std::span<const Target> y) {
         throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
     }
 
-    KeptKeys kept_keys;
+    KeptKeys kept_keys{ClassKeys(kept)};
     ClassKeys& keys = kept_keys.keys;
-    keys.class0.resize(kept - n1);
-    keys.class1.resize(n1);
-    std::uint64_t* out[2] = {keys.class0.data(), keys.class1.data()};
     bool zero_seen = false;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double v = x[i];
@@ -52,7 +49,7 @@ KeptKeys kept_keys(std::span<const double> x, std::span<const Target> y) {
             zero_seen = true;
         }
         // -0.0 + 0.0 is +0.0: both zeros get one key, as they form one group.
-        *out[y[i] == 1]++ = order_key(v + 0.0);
+        keys.add(order_key(v + 0.0), static_cast<unsigned>(y[i] == 1));
     }
     keys.sort();
     return kept_keys;
@@ -63,12 +60,12 @@ KeptKeys kept_keys(std::span<const double> x, std::span<const Target> y) {
 template <class Target>
 LorenzCurve lorenz_curve(std::span<const double> x, std::span<const Target> y) {
     const KeptKeys kept = kept_keys(x, y);
-    const auto total0 = static_cast<double>(kept.keys.class0.size());
-    const auto total1 = static_cast<double>(kept.keys.class1.size());
+    const auto total0 = static_cast<double>(kept.keys.class0().size());
+    const auto total1 = static_cast<double>(kept.keys.class1().size());
 
     LorenzCurve curve{{}, 0.0, 0.0};
     // An upper bound; the pages past the last point are never touched.
-    curve.points.reserve(kept.keys.class0.size() + kept.keys.class1.size());
+    curve.points.reserve(kept.keys.class0().size() + kept.keys.class1().size());
     std::size_t c0 = 0;
     std::size_t c1 = 0;
     double prev_ne = 0.0;
@@ -85,8 +82,8 @@ LorenzCurve lorenz_curve(std::span<const double> x, std::span<const Target> y) {
         prev_e = e;
     };
     // Both classes are present, so the first group is the smaller head.
-    const std::uint64_t head0 = kept.keys.class0[0];
-    const std::uint64_t head1 = kept.keys.class1[0];
+    const std::uint64_t head0 = kept.keys.class0()[0];
+    const std::uint64_t head1 = kept.keys.class1()[0];
     std::uint64_t current = head1 < head0 ? head1 : head0;
     merge_classes(kept.keys, [&](std::uint64_t key, bool event) {
         if (key != current) {

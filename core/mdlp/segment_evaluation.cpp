@@ -3,6 +3,9 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <vector>
+
+#include "mdlp/entropy_screen.hpp"
 
 namespace tembrolin {
 namespace {
@@ -44,6 +47,12 @@ SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint6
 
 SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
                                    const MdlpParams& params) {
+    static const ScanWidth widest = widest_scan_width();
+    return evaluate_segment(table, segment, params, widest);
+}
+
+SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
+                                   const MdlpParams& params, ScanWidth width) {
     SegmentEvaluation result;
     const std::uint64_t L = segment.L;
     const std::uint64_t R = segment.R;
@@ -61,18 +70,18 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
     double best_HL = 0.0;
     double best_HR = 0.0;
     const CutPoint* records = table.data();
-    for (std::uint64_t i = L + 1; i < R; ++i) {
+    const auto consider = [&](std::uint64_t i) {
         const std::int64_t l0 = wrapping_sub(records[i].c0, segment.base_c0);
         const std::int64_t l1 = wrapping_sub(records[i].c1, segment.base_c1);
         const std::int64_t nL = wrapping_add(l0, l1);
-        if (nL <= minobs) continue;
+        if (nL <= minobs) return;
         const std::int64_t r0 = wrapping_sub(segment.seg_c0, l0);
         const std::int64_t r1 = wrapping_sub(segment.seg_c1, l1);
         const std::int64_t nR = wrapping_add(r0, r1);
-        if (nR <= minobs) continue;
+        if (nR <= minobs) return;
         // Checked before the entropies, which do not depend on it: a cut that
         // breaks the rule costs no logarithm.
-        if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) continue;
+        if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) return;
         const double HL = binary_entropy(l0, l1);
         const double HR = binary_entropy(r0, r1);
         const double w = (static_cast<double>(nR) * HR + static_cast<double>(nL) * HL) / n;
@@ -83,6 +92,14 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
             best_HL = HL;
             best_HR = HR;
         }
+    };
+    // The screen passes on the exact evaluation only the cuts that may win, in
+    // ascending order, so the lowest index still wins a tie.
+    std::vector<std::uint64_t> candidates;
+    if (width != ScanWidth::plain && screen_segment(table, segment, params, width, candidates)) {
+        for (const std::uint64_t i : candidates) consider(i);
+    } else {
+        for (std::uint64_t i = L + 1; i < R; ++i) consider(i);
     }
     if (!std::isfinite(best)) return result;
 

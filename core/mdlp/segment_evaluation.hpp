@@ -85,10 +85,20 @@ inline double binary_entropy(std::int64_t a, std::int64_t b) {
 // The counts of the segment (L, R); requires L < R < table.size().
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R);
 
+// How the candidates of a segment are scanned: `plain` evaluates each with the
+// entropy formula; the others screen them first with vectors of that width
+// (entropy_screen.hpp) and evaluate only the few that may win. Every width
+// gives the same result bit for bit; `plain` is the reference.
+enum class ScanWidth { plain, baseline, avx2, avx512 };
+
 // The cut strictly inside the segment of lowest weighted entropy (lowest index
-// on ties) among the admissible ones, with its MDLP gain and cost. One pass over
-// the segment's interior records, no allocation. The table may hold any counts.
+// on ties) among the admissible ones, with its MDLP gain and cost, scanned at
+// the widest width of this machine. The table may hold any counts.
 SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
                                    const MdlpParams& params);
+
+// The same at a given width, which must not exceed the machine's.
+SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
+                                   const MdlpParams& params, ScanWidth width);
 
 }  // namespace tembrolin

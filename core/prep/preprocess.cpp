@@ -23,20 +23,29 @@ double percentile_of(const std::vector<double>& targets, double percentile) {
     return select_value_at(targets, position_at(m, pos));
 }
 
-// Sorts each observation into its group, in input order. Kept pairs go to
-// `keep(key, target)`, which may return false to stop the walk; the result
-// says whether the walk went to the end.
-template <class Keep>
-bool sort_into_groups(std::span<const double> x, std::span<const double> y,
-                      PreprocessedSample& sample, std::vector<double>& missing_x_targets,
-                      Keep keep) {
+// The class of a kept target is 0 or 1; anything above 1 stops the walk.
+constexpr unsigned stop_walk = 2;
+
+// Sorts each observation into its group, in input order, and the kept ones into
+// `keys` by `classify(target)`. Starts afresh; the result says whether the walk
+// went to the end.
+template <class Classify>
+bool split_by_class(std::span<const double> x, std::span<const double> y,
+                    PreprocessedSample& sample, std::vector<double>& missing_x_targets,
+                    ClassKeys& keys, Classify classify) {
+    sample = PreprocessedSample{};
+    sample.counts.n_input = x.size();
+    missing_x_targets.clear();
+    keys.clear();
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double xi = x[i];
         const double yi = y[i];
-        if (std::isfinite(xi)) {
-            if (std::isfinite(yi)) {
-                if (!keep(order_key(xi), yi)) return false;
-            } else if (std::isnan(yi)) {
+        if (std::isfinite(xi) & std::isfinite(yi)) {
+            const unsigned c = classify(yi);
+            if (c >= stop_walk) return false;
+            keys.add(order_key(xi), c);
+        } else if (std::isfinite(xi)) {
+            if (std::isnan(yi)) {
                 ++sample.counts.n_missing_y;
             } else {
                 ++sample.counts.n_non_finite;
@@ -83,59 +92,38 @@ void tally_missing_x(const std::vector<double>& targets, PreprocessedSample& sam
 
 PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
                                    std::optional<double> value, double percentile) {
-    const std::size_t n = x.size();
     PreprocessedSample sample;
-    sample.counts.n_input = n;
     std::vector<double> missing_x_targets;
-    // Kept x are stored as sort keys, split by class: the sort then moves bare
-    // keys, and ties between the classes resolve in the merge.
-    ClassKeys keys;
-    keys.class0.reserve(n);
-    keys.class1.reserve(n);
+    ClassKeys keys(x.size());
 
     // Most targets are already 0/1: try that first, with no copy of the targets.
     // -0.0 == 0.0, so a negative zero is class 0.
-    const bool binary = sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
-        if (t == 0.0) {
-            keys.class0.push_back(key);
-        } else if (t == 1.0) {
-            keys.class1.push_back(key);
-        } else {
-            return false;
-        }
-        return true;
+    const bool binary = split_by_class(x, y, sample, missing_x_targets, keys, [](double t) {
+        return static_cast<unsigned>(t == 1.0) +
+               stop_walk * static_cast<unsigned>((t != 0.0) & (t != 1.0));
     });
     if (!binary) {
         // Start over: the threshold needs every kept target before any class.
-        sample = PreprocessedSample{};
-        sample.counts.n_input = n;
-        missing_x_targets.clear();
-        keys.class0.clear();
-        keys.class1.clear();
-        std::vector<double> targets;
-        targets.reserve(n);
-        sort_into_groups(x, y, sample, missing_x_targets, [&](auto key, double t) {
-            keys.class0.push_back(key);
-            targets.push_back(t);
-            return true;
-        });
-        sample.counts.target_was_binary = false;
-        sample.counts.threshold = value ? *value : percentile_of(targets, percentile);
-        // Class 0 is compacted in place; a y equal to the threshold is class 0.
-        std::size_t n0 = 0;
-        for (std::size_t i = 0; i < keys.class0.size(); ++i) {
-            if (targets[i] > sample.counts.threshold) {
-                keys.class1.push_back(keys.class0[i]);
-            } else {
-                keys.class0[n0++] = keys.class0[i];
+        double threshold = 0.0;
+        if (value) {
+            threshold = *value;
+        } else {
+            std::vector<double> targets;
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                if (std::isfinite(x[i]) && std::isfinite(y[i])) targets.push_back(y[i]);
             }
+            threshold = percentile_of(targets, percentile);
         }
-        keys.class0.resize(n0);
+        // A y equal to the threshold is class 0.
+        split_by_class(x, y, sample, missing_x_targets, keys,
+                       [threshold](double t) { return static_cast<unsigned>(t > threshold); });
+        sample.counts.target_was_binary = false;
+        sample.counts.threshold = threshold;
     }
     tally_missing_x(missing_x_targets, sample);
 
     keys.sort();
-    const std::size_t kept = keys.class0.size() + keys.class1.size();
+    const std::size_t kept = keys.class0().size() + keys.class1().size();
     sample.x.resize(kept);
     sample.y.resize(kept);
     double* out_x = sample.x.data();
