@@ -10,9 +10,9 @@ the calls of one size take turns, so that a slow spell hits all of them alike.""
 import statistics
 import time
 
-import _tembrolin
 import numpy as np
 
+import _tembrolin
 from bench.data import logistic_sample
 
 SIZES = [10**k for k in range(3, 8)]
