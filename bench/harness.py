@@ -1,4 +1,4 @@
-"""Timing and memory measurement shared by the benchmark modules.
+"""Timing, memory measurement and the agreement check shared by the benchmark modules.
 
 Each module of this folder defines `cases()`, a list of `Case`. A case builds its
 inputs lazily, so the memory of one case can be measured in a fresh process.
@@ -7,12 +7,14 @@ inputs lazily, so the memory of one case can be measured in a fresh process.
 from __future__ import annotations
 
 import importlib
+import pkgutil
 import statistics
 import subprocess
 import sys
 import time
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Callable
+from pathlib import Path
 
 
 @dataclass
@@ -23,8 +25,18 @@ class Case:
     ours: Callable[..., object]
     baseline: Callable[..., object]
     baseline_label: str
+    # Asserts that our result equals the baseline's, given (inputs, ours, baseline's);
+    # None where the baseline is only a yardstick that computes something else.
+    agree: Callable[[tuple, object, object], None] | None = None
     note: Callable[[object], str] | None = None  # describes our result
     memory: bool = False  # also measure the peak resident memory of our call
+
+
+def benchmark_modules() -> list[str]:
+    """The modules of this folder that define cases, in name order."""
+    helpers = {"harness", "__main__", "data"}
+    found = pkgutil.iter_modules([str(Path(__file__).parent)])
+    return sorted(f"bench.{m.name}" for m in found if m.name not in helpers)
 
 
 def median_seconds(func: Callable[..., object], args: tuple, repeats: int) -> tuple[float, object]:
@@ -38,18 +50,19 @@ def median_seconds(func: Callable[..., object], args: tuple, repeats: int) -> tu
 
 
 def _status_kib(field: str) -> int:
-    with open("/proc/self/status") as status:
+    with Path("/proc/self/status").open() as status:
         for line in status:
             if line.startswith(field + ":"):
                 return int(line.split()[1])
-    raise RuntimeError(f"{field} not in /proc/self/status")
+    message = f"{field} not in /proc/self/status"
+    raise RuntimeError(message)
 
 
 def measure_peak(module: str, index: int) -> float:
     """Extra peak resident memory (MiB) of our call, above its inputs."""
     case = importlib.import_module(module).cases()[index]
     args = case.make(case.n)
-    with open("/proc/self/clear_refs", "w") as clear:
+    with Path("/proc/self/clear_refs").open("w") as clear:
         clear.write("5")  # resets the peak to the current resident size
     before = _status_kib("VmRSS")
     case.ours(*args)
@@ -70,8 +83,10 @@ def run(module: str, case: Case, index: int) -> dict:
     args = case.make(case.n)
     repeats = 3 if case.n >= 5_000_000 else 7
     ours_s, result = median_seconds(case.ours, args, repeats)
-    base_s, _ = median_seconds(case.baseline, args, repeats)
-    del args
+    base_s, expected = median_seconds(case.baseline, args, repeats)
+    if case.agree is not None:
+        case.agree(args, result, expected)
+    del args, expected
     return {
         "function": case.function,
         "n": case.n,
@@ -99,9 +114,10 @@ def print_table(rows: list[dict]) -> None:
         )
         for r in rows
     ]
-    widths = [max(len(str(c)) for c in col) for col in zip(header, *lines)]
+    widths = [max(len(str(c)) for c in col) for col in zip(header, *lines, strict=True)]
     for line in [header, *lines]:
-        print(" | ".join(str(c).ljust(w) for c, w in zip(line, widths)).rstrip(), flush=True)
+        cells = (str(c).ljust(w) for c, w in zip(line, widths, strict=True))
+        print(" | ".join(cells).rstrip(), flush=True)
 
 
 if __name__ == "__main__":

@@ -12,17 +12,26 @@ def accepted_cuts(evaluations: dict) -> str:
     return f"{int(evaluations['found'].sum())} cuts"
 
 
+# Each pipeline with what its note says of the result.
+PIPELINES = (
+    ("mdlp_full_raw", _tembrolin.mdlp_full_raw, lambda r: accepted_cuts(r["mdlp"])),
+    ("mdlp_raw", _tembrolin.mdlp_raw, accepted_cuts),
+)
+
+
 def cases():
-    out = []
-    for n in (10**6, 10**7):
-        for minobs in (0, n // 20):
-            args = (minobs, 0, 0, 1.0, 1.0, False)
-            out.append(Case(f"mdlp_full_raw minobs={minobs}", n, logistic_sample,
-                            lambda x, y, a=args: _tembrolin.mdlp_full_raw(x, y, *a),
-                            lambda x, y: np.sort(x), "np.sort(x)",
-                            note=lambda r: accepted_cuts(r["mdlp"]), memory=n == 10**7))
-            out.append(Case(f"mdlp_raw minobs={minobs}", n, logistic_sample,
-                            lambda x, y, a=args: _tembrolin.mdlp_raw(x, y, *a),
-                            lambda x, y: np.sort(x), "np.sort(x)",
-                            note=accepted_cuts, memory=n == 10**7))
-    return out
+    return [
+        Case(
+            f"{name} minobs={minobs}",
+            n,
+            logistic_sample,
+            lambda x, y, f=pipeline, a=(minobs, 0, 0, 1.0, 1.0, False): f(x, y, *a),
+            lambda x, _y: np.sort(x),
+            "np.sort(x)",
+            note=note,
+            memory=n == 10**7,
+        )
+        for n in (10**6, 10**7)
+        for minobs in (0, n // 20)
+        for name, pipeline, note in PIPELINES
+    ]

@@ -28,19 +28,17 @@ double median_ms(const std::vector<double>& input, Sort sort) {
 }  // namespace
 
 int main() {
-    std::printf("%-28s | %-4s | %9s | %13s | %s\n", "sort of doubles", "n", "radix ms", "std::sort ms",
-                "ratio");
+    std::printf("%-28s | %-4s | %9s | %13s | %s\n", "sort of doubles", "n", "radix ms",
+                "std::sort ms", "ratio");
     for (const std::size_t n : {std::size_t{1000000}, std::size_t{10000000}}) {
         std::mt19937_64 engine(20261206);
         std::normal_distribution<double> normal;
         std::vector<double> input(n);
         for (double& v : input) v = normal(engine);
-        const double radix = median_ms(input, [](std::vector<double>& v) {
-            tembrolin::sort_doubles(v);
-        });
-        const double standard = median_ms(input, [](std::vector<double>& v) {
-            std::sort(v.begin(), v.end());
-        });
+        const double radix =
+            median_ms(input, [](std::vector<double>& v) { tembrolin::sort_doubles(v); });
+        const double standard =
+            median_ms(input, [](std::vector<double>& v) { std::sort(v.begin(), v.end()); });
         std::printf("%-28s | %-4s | %9.1f | %13.1f | %.3f\n", "tembrolin::sort_doubles",
                     n == 1000000 ? "1e6" : "1e7", radix, standard, radix / standard);
     }

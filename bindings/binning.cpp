@@ -1,15 +1,13 @@
 #include "glue.hpp"
+#include "record_forms.hpp"
 
-#include <cmath>
 #include <cstdint>
 #include <string>
 
-#include "binning/assign_bins.hpp"
-#include "binning/equal_width_splits.hpp"
-#include "binning/prepare_splits.hpp"
-#include "binning/quantile_splits.hpp"
-#include "binning/summarize_bins_binary.hpp"
-#include "binning/summarize_bins_continuous.hpp"
+#include "binning/bin_assignment.hpp"
+#include "binning/bin_summaries.hpp"
+#include "binning/splits.hpp"
+#include "sort/sorted_search.hpp"
 
 namespace tembrolin::bindings {
 namespace {
@@ -20,33 +18,13 @@ SplitPoints validate_custom_splits(const carray<double>& custom_splits) {
     if (custom_splits.ndim() != 1) {
         throw std::invalid_argument("binning: los puntos de corte deben ser unidimensionales");
     }
-    const auto values = flat(custom_splits);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!std::isfinite(values[i]) || (i > 0 && !(values[i] > values[i - 1]))) {
-            throw std::invalid_argument(
-                "binning: los puntos de corte deben ser finitos, crecientes y únicos");
-        }
+    const std::span<const double> values = flat(custom_splits);
+    if (!strictly_increasing(values, true)) {
+        throw std::invalid_argument(
+            "binning: los puntos de corte deben ser finitos, crecientes y únicos");
     }
     return {values.begin(), values.end()};
 }
-
-py::dict continuous_summary_dict(const std::vector<ContinuousSummaryRow>& rows) {
-    py::dict d;
-    d["left"] = column<double>(rows, &ContinuousSummaryRow::left);
-    d["right"] = column<double>(rows, &ContinuousSummaryRow::right);
-    d["count"] = column<std::int64_t>(rows, &ContinuousSummaryRow::count);
-    d["percentage"] = column<double>(rows, &ContinuousSummaryRow::percentage);
-    d["representative"] = column<double>(rows, &ContinuousSummaryRow::representative);
-    d["target_mean"] = column<double>(rows, &ContinuousSummaryRow::target_mean);
-    d["target_p25"] = column<double>(rows, &ContinuousSummaryRow::target_p25);
-    d["target_median"] = column<double>(rows, &ContinuousSummaryRow::target_median);
-    d["target_p75"] = column<double>(rows, &ContinuousSummaryRow::target_p75);
-    return d;
-}
-
-// While the lock is released the core reads only spans into the buffers of the
-// argument arrays, which this call keeps alive, and the strings already copied
-// out of their Python objects.
 
 py::array_t<double> binning_splits(const carray<double>& x, const std::string& method,
                                    std::uint64_t n_bins, const std::string& range,
@@ -57,7 +35,7 @@ py::array_t<double> binning_splits(const carray<double>& x, const std::string& m
     SplitPoints splits;
     if (chosen == SplitMethod::custom) splits = validate_custom_splits(custom_splits);
     {
-        py::gil_scoped_release release;
+        py::gil_scoped_release release;  // reads only the span of x and the copied strings
         if (!chosen) throw std::invalid_argument("binning: method no reconocido");
         if (chosen == SplitMethod::equal_width) {
             splits = equal_width_splits(values, n_bins, parse_range_mode(range), lower_quantile,
@@ -69,14 +47,13 @@ py::array_t<double> binning_splits(const carray<double>& x, const std::string& m
     return to_array(splits);
 }
 
-py::array_t<std::int64_t> binning_transform(const carray<double>& x,
-                                            const carray<double>& splits) {
+py::array_t<std::int64_t> binning_transform(const carray<double>& x, const carray<double>& splits) {
     const SplitPoints prepared = prepare_splits(flat(splits));
     const std::span<const double> values = flat(x);
     py::array_t<std::int64_t> out(x.size());
     const std::span<std::int64_t> bins(out.mutable_data(), values.size());
     {
-        py::gil_scoped_release release;
+        py::gil_scoped_release release;  // reads the span of x, writes the new array's buffer
         assign_bins(values, prepared, bins);
     }
     return out;
@@ -94,20 +71,21 @@ std::vector<Row> summarize(const carray<double>& x, const carray<Target>& y,
     const SplitPoints prepared = prepare_splits(flat(splits));
     const std::span<const double> values = flat(x);
     const std::span<const Target> targets = flat(y);
-    py::gil_scoped_release release;
+    py::gil_scoped_release release;  // reads only the spans and the copied string
     return routine(values, targets, prepared, parse_representative(representative));
 }
 
 py::dict binning_summary_binary(const carray<double>& x, const carray<std::int32_t>& y,
                                 const carray<double>& splits, const std::string& representative) {
-    return binary_summary_dict(summarize(x, y, splits, representative, &summarize_bins_binary));
+    return columns(summarize(x, y, splits, representative, &summarize_bins_binary),
+                   binary_summary_form);
 }
 
 py::dict binning_summary_continuous(const carray<double>& x, const carray<double>& y,
                                     const carray<double>& splits,
                                     const std::string& representative) {
-    return continuous_summary_dict(
-        summarize(x, y, splits, representative, &summarize_bins_continuous));
+    return columns(summarize(x, y, splits, representative, &summarize_bins_continuous),
+                   continuous_summary_form);
 }
 
 }  // namespace

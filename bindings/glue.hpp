@@ -1,26 +1,40 @@
 #pragma once
 
-// Included first by every binding source: the array alias and the few helpers
-// that turn core records into fresh NumPy arrays and dicts.
+// Included first by every binding source: the array alias, the lock policy, and
+// the one builder that turns core records into Python dicts of scalars or of
+// new NumPy arrays.
+//
+// The interpreter lock: functions whose core work grows with the data release
+// it around that work and only there; the others keep it throughout, their work
+// being quick next to the conversion of their inputs. Arguments are converted
+// and checked before the release and results built after it; while it is
+// released the core reads only spans into argument arrays that the call keeps
+// alive and values already copied out of Python objects, and touches no Python
+// object. Each release says in one line why it is safe.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 #include <vector>
-
-#include "types/binary_summary_row.hpp"
 
 namespace py = pybind11;
 
 namespace tembrolin::bindings {
 
-// Any input NumPy can turn into an array, cast to C-contiguous storage of T.
+// Any input NumPy can turn into an array, cast to C-contiguous storage of T that
+// is aligned for T (NumPy copies a buffer that is not): the core reads it as
+// plain T.
 template <class T>
-using carray = py::array_t<T, py::array::c_style | py::array::forcecast>;
+using carray = py::array_t<T, py::array::c_style | py::array::forcecast |
+                                  py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
 
 // The array read whole, as the flat sequence of its elements in row-major order.
 template <class T>
@@ -39,15 +53,6 @@ inline std::optional<double> optional_value(const py::object& value) {
     return value.cast<double>();
 }
 
-// A new 1-D array of Out holding one field of every row, in row order.
-template <class Out, class Row, class Field>
-py::array_t<Out> column(const std::vector<Row>& rows, Field Row::*field) {
-    py::array_t<Out> out(static_cast<py::ssize_t>(rows.size()));
-    Out* data = out.mutable_data();
-    for (std::size_t i = 0; i < rows.size(); ++i) data[i] = static_cast<Out>(rows[i].*field);
-    return out;
-}
-
 // A new 1-D array holding a copy of the values.
 template <class T>
 py::array_t<T> to_array(const std::vector<T>& values) {
@@ -56,6 +61,43 @@ py::array_t<T> to_array(const std::vector<T>& values) {
     return out;
 }
 
-py::dict binary_summary_dict(const std::vector<BinarySummaryRow>& rows);
+// One entry of a record's Python form: its key, the record's field, and the
+// type it takes in Python (the field's own unless named).
+template <class Record, class Field, class Out>
+struct Key {
+    const char* name;
+    Field Record::* field;
+};
+
+template <class Out = void, class Record, class Field>
+constexpr auto key(const char* name, Field Record::* field) {
+    return Key<Record, Field, std::conditional_t<std::is_void_v<Out>, Field, Out>>{name, field};
+}
+
+// A dict with one new 1-D array per key, in the form's order; element i of each
+// comes from rows[i].
+template <class Row, class... Fields, class... Outs>
+py::dict columns(const std::vector<Row>& rows, const std::tuple<Key<Row, Fields, Outs>...>& form) {
+    py::dict d;
+    const auto add = [&]<class Field, class Out>(const Key<Row, Field, Out>& k) {
+        py::array_t<Out> column(static_cast<py::ssize_t>(rows.size()));
+        Out* data = column.mutable_data();
+        for (std::size_t i = 0; i < rows.size(); ++i) data[i] = static_cast<Out>(rows[i].*k.field);
+        d[k.name] = std::move(column);
+    };
+    std::apply([&](const auto&... k) { (add(k), ...); }, form);
+    return d;
+}
+
+// A dict with one Python scalar per key, in the form's order.
+template <class Record, class... Fields, class... Outs>
+py::dict scalars(const Record& record, const std::tuple<Key<Record, Fields, Outs>...>& form) {
+    py::dict d;
+    const auto add = [&]<class Field, class Out>(const Key<Record, Field, Out>& k) {
+        d[k.name] = static_cast<Out>(record.*k.field);
+    };
+    std::apply([&](const auto&... k) { (add(k), ...); }, form);
+    return d;
+}
 
 }  // namespace tembrolin::bindings

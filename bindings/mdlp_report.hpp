@@ -1,34 +1,30 @@
 #pragma once
 
-// The MDLP helpers both extension modules share: the parameters, the evaluation
-// table, and the whole one-call report on raw data (_tembrolin.mdlp_full_raw and
+// What the two extension modules share of MDLP: the checks every entry point
+// makes first and the one-call report on raw data (_tembrolin.mdlp_full_raw and
 // tembrolin._native.mdlp_fit differ only in the candidate rule).
-
-#include "glue.hpp"
-#include "mdlp/params.hpp"
-#include "mdlp/segment_evaluation.hpp"
 
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
+
+#include "glue.hpp"
+#include "mdlp/segment_evaluation.hpp"
+#include "prep/cut_points.hpp"
 
 namespace tembrolin::bindings {
 
-// The search parameters; `monotonicity` is checked here.
-MdlpParams mdlp_params(std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
-                       double alpha_pos, double beta_struct, bool force_first_split);
+// What every MDLP entry point checks first, in this order: the lengths of x and
+// y (each with its own message), then `monotonicity`.
+MdlpParams checked_params(const py::array& x, const py::array& y, const char* lengths,
+                          std::int64_t minobs, std::int32_t monotonicity, std::int32_t mono_dir,
+                          double alpha_pos, double beta_struct, bool force_first_split);
 
-// The evaluation table: one element per evaluated segment, in search order.
-py::dict evaluation_dict(const std::vector<SegmentEvaluation>& evaluations);
-
-// Checks the arguments in order (lengths, monotonicity, value, then with the lock
-// released representative and candidates), runs the pipeline with the lock
-// released, and returns {"mdlp", "summary", "metadata"}.
-py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y,
-                              std::int64_t minobs, std::int32_t monotonicity,
-                              std::int32_t mono_dir, double alpha_pos, double beta_struct,
-                              bool force_first_split, const py::object& value, double percentile,
-                              const std::string& representative, std::string_view candidates);
+// {"mdlp", "summary", "metadata"} of x and y, with the candidate cuts that `candidates`
+// names ("boundary" or "neighbour"), checked after `representative`.
+py::dict mdlp_full_raw_report(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
+                              std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
+                              double beta_struct, bool force_first_split, const py::object& value,
+                              double percentile, const std::string& representative,
+                              const std::string& candidates);
 
 }  // namespace tembrolin::bindings

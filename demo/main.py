@@ -22,14 +22,18 @@ def print_report(name: str, result: dict) -> None:
     s, meta = result["summary"], result["metadata"]
     cuts = int(result["mdlp"]["found"].sum())
     print(f"\n{name}: {cuts} accepted cuts, {len(result['mdlp']['found'])} segments evaluated")
-    print(f"  {'left':>10} {'right':>10} {'count':>6} {'share':>7} {'c0':>5} {'c1':>5}"
-          f" {'event rate':>10} {'median':>10}")
+    print(
+        f"  {'left':>10} {'right':>10} {'count':>6} {'share':>7} {'c0':>5} {'c1':>5}"
+        f" {'event rate':>10} {'median':>10}"
+    )
     for i in range(len(s["count"])):
         left, right = s["left"][i], s["right"][i]
         bounds = ("missing", "") if np.isnan(left) else (f"{left:.4g}", f"{right:.4g}")
-        print(f"  {bounds[0]:>10} {bounds[1]:>10} {s['count'][i]:>6} {s['percentage'][i]:>7.1%}"
-              f" {s['c0'][i]:>5} {s['c1'][i]:>5} {s['event_rate'][i]:>10.3f}"
-              f" {s['representative'][i]:>10.4g}")
+        print(
+            f"  {bounds[0]:>10} {bounds[1]:>10} {s['count'][i]:>6} {s['percentage'][i]:>7.1%}"
+            f" {s['c0'][i]:>5} {s['c1'][i]:>5} {s['event_rate'][i]:>10.3f}"
+            f" {s['representative'][i]:>10.4g}"
+        )
     print("  metadata: " + ", ".join(f"{k}={v}" for k, v in meta.items()))
 
 
@@ -51,16 +55,18 @@ def breast_cancer_variables():
 
 def mdlp_cuts(x: np.ndarray, y: np.ndarray) -> np.ndarray:
     """The accepted cut points, ascending: the finite right bounds of the report."""
-    right = t.mdlp_full_raw(x, y, minobs_for(len(y)), 0, 0, ALPHA_POS, BETA_STRUCT, False)[
-        "summary"]["right"]
+    result = t.mdlp_full_raw(x, y, minobs_for(len(y)), 0, 0, ALPHA_POS, BETA_STRUCT, False)
+    right = result["summary"]["right"]
     return right[np.isfinite(right)]
 
 
 def mdlp_section() -> None:
     print("== MDLP segmentation (mdlp_full_raw) ==")
     n = len(load_breast_cancer().target)
-    print(f"breast-cancer data: n={n}, minobs={minobs_for(n)}, "
-          f"alpha_pos={ALPHA_POS}, beta_struct={BETA_STRUCT}")
+    print(
+        f"breast-cancer data: n={n}, minobs={minobs_for(n)}, "
+        f"alpha_pos={ALPHA_POS}, beta_struct={BETA_STRUCT}"
+    )
     for label, x, y in breast_cancer_variables():
         result = t.mdlp_full_raw(x, y, minobs_for(len(y)), 0, 0, ALPHA_POS, BETA_STRUCT, False)
         print_report(label, result)
@@ -69,8 +75,10 @@ def mdlp_section() -> None:
     x = diabetes.data[:, list(diabetes.feature_names).index("bmi")]
     y = diabetes.target  # continuous: binarised at its median
     minobs = minobs_for(len(y))
-    print(f"\ndiabetes data: n={len(y)}, minobs={minobs}; the continuous target is split at its "
-          "median, shown as threshold")
+    print(
+        f"\ndiabetes data: n={len(y)}, minobs={minobs}; the continuous target is split at its "
+        "median, shown as threshold"
+    )
     result = t.mdlp_full_raw(x, y, minobs, 0, 0, ALPHA_POS, BETA_STRUCT, False)
     print_report("bmi against disease progression above the median", result)
 
@@ -87,8 +95,10 @@ def diagnostics_section() -> None:
         curve = t.lorenz_curve_native(x, y.astype(np.int32))
         cuts = mdlp_cuts(x, y)
         drift = t.compare_distributions_native(x[halves], x[~halves], cuts)
-        print(f"  {label:<46} {curve['auc']:>6.3f} {curve['gini']:>7.3f}"
-              f" {len(drift['psi_bin']):>5} {drift['psi']:>8.4f} {drift['ks']:>7.3f}")
+        print(
+            f"  {label:<46} {curve['auc']:>6.3f} {curve['gini']:>7.3f}"
+            f" {len(drift['psi_bin']):>5} {drift['psi']:>8.4f} {drift['ks']:>7.3f}"
+        )
 
 
 def main() -> None:

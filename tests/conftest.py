@@ -1,10 +1,16 @@
 import os
+import sys
 from pathlib import Path
 
-import _tembrolin
 from hypothesis import settings
 
+import _tembrolin
 from tembrolin import _native
+
+# The benchmarks' agreement checks import `bench` from the repository root, which
+# goes last on the path so that the installed package, with its built _native,
+# wins over the source folder of the same name.
+sys.path.append(str(Path(__file__).resolve().parents[1]))
 
 # Under the sanitizers every call is several times slower.
 settings.register_profile("default", max_examples=200, deadline=None)
@@ -12,17 +18,16 @@ settings.register_profile("sanitized", max_examples=40, deadline=None)
 settings.load_profile("sanitized" if os.environ.get("TEMBROLIN_SANITIZED") else "default")
 
 
-def pytest_report_header(config):
+def pytest_report_header():
     return [f"_tembrolin: {_tembrolin.__file__}", f"tembrolin._native: {_native.__file__}"]
 
 
-def pytest_sessionstart(session):
+def pytest_sessionstart():
     # A sanitized run that picked up the ordinary build would prove nothing.
     wanted = os.environ.get("TEMBROLIN_SANITIZED")
     if not wanted:
         return
     for module, folder in ((_tembrolin, Path(wanted)), (_native, Path(wanted, "tembrolin"))):
         if Path(module.__file__).parent != folder:
-            raise RuntimeError(
-                f"expected the sanitized module from {folder}, got {module.__file__}"
-            )
+            message = f"expected the sanitized module from {folder}, got {module.__file__}"
+            raise RuntimeError(message)

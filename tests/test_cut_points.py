@@ -16,7 +16,7 @@ ABOVE_ONE = np.nextafter(1.0, 2.0)
 def records(out):
     assert list(out) == ["pto_corte", "c0", "c1"]
     assert [a.dtype for a in out.values()] == [np.float64, np.int64, np.int64]
-    return list(zip(out["pto_corte"].tolist(), out["c0"].tolist(), out["c1"].tolist()))
+    return list(zip(out["pto_corte"].tolist(), out["c0"].tolist(), out["c1"].tolist(), strict=True))
 
 
 @pytest.mark.parametrize(
@@ -36,21 +36,39 @@ def records(out):
         ([1e308, 1.7e308], [0, 1], [(1e308, 0, 0), (1.35e308, 1, 0), (1.7e308, 1, 1)]),
         ([-1.7e308, -1e308], [1, 0], [(-1.7e308, 0, 0), (-1.35e308, 0, 1), (-1e308, 1, 1)]),
     ],
-    ids=["empty", "one", "one-class", "one-cut", "two-cuts", "tie-no-cut", "class-2",
-         "unsorted-walked-as-given", "adjacent-doubles", "midpoint-rounds-up",
-         "overflow", "negative-overflow"],
+    ids=[
+        "empty",
+        "one",
+        "one-class",
+        "one-cut",
+        "two-cuts",
+        "tie-no-cut",
+        "class-2",
+        "unsorted-walked-as-given",
+        "adjacent-doubles",
+        "midpoint-rounds-up",
+        "overflow",
+        "negative-overflow",
+    ],
 )
 def test_compute_boundaries_cases(x, y, want):
     assert records(t.compute_boundaries(np.array(x, float), np.array(y, np.int32))) == want
 
 
 def test_checks_in_order():
-    with pytest.raises(ValueError, match="^compute_boundaries: x e y deben tener la misma longitud$"):
+    with pytest.raises(
+        ValueError, match=r"^compute_boundaries: x e y deben tener la misma longitud$"
+    ):
         t.compute_boundaries([1.0], [0, 1], sorted=False)
-    with pytest.raises(ValueError, match=r"^compute_boundaries: usa sorted=True \(los datos deben "
-                                         r"venir ya limpios y ordenados\)$"):
+    with pytest.raises(
+        ValueError,
+        match=r"^compute_boundaries: usa sorted=True \(los datos deben "
+        r"venir ya limpios y ordenados\)$",
+    ):
         t.compute_boundaries([1.0], [0], sorted=False)
-    with pytest.raises(ValueError, match="^compute_boundaries: x e y deben tener la misma longitud$"):
+    with pytest.raises(
+        ValueError, match=r"^compute_boundaries: x e y deben tener la misma longitud$"
+    ):
         t.compute_boundaries_raw([1.0], [0.0, 1.0])
     with pytest.raises(ValueError, match="percentile"):
         t.compute_boundaries_raw([1.0, 2.0], [0.5, 3.0], percentile=101)
@@ -63,8 +81,13 @@ def test_raw_drops_then_walks():
 
 sorted_samples = st.integers(1, 60).flatmap(
     lambda n: st.tuples(
-        arrays(np.float64, n, elements=st.one_of(
-            st.floats(-1e308, 1e308), st.sampled_from([1.0, float(ABOVE_ONE), float(BELOW_ONE)]))),
+        arrays(
+            np.float64,
+            n,
+            elements=st.one_of(
+                st.floats(-1e308, 1e308), st.sampled_from([1.0, float(ABOVE_ONE), float(BELOW_ONE)])
+            ),
+        ),
         arrays(np.float64, n, elements=st.sampled_from([0.0, 1.0])),
     )
 )
@@ -83,5 +106,5 @@ def test_table_invariants(xy):
     assert (pto[-1], c0[-1] + c1[-1], c1[-1]) == (xs[-1], n, int(y.sum()))
     assert np.all(np.diff(c0) >= 0) and np.all(np.diff(c1) >= 0)
     # Every interior cut keeps exactly the observations before it on its left.
-    for cut, before in zip(pto[1:-1], (c0 + c1)[1:-1]):
+    for cut, before in zip(pto[1:-1], (c0 + c1)[1:-1], strict=True):
         assert np.count_nonzero(xs <= cut) == before

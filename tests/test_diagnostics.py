@@ -23,18 +23,35 @@ DIMS, P = "dimensiones incompatibles", pytest.param
 def test_compare_worked_example():
     r = compare([1, 2, 3, 4], [1, 1, 5, NAN], [2])
     assert [r[key].tolist() for key in list(r)[:6]] == [
-        [2, 2, 0], [2, 1, 1], [0.5, 0.5, 0], [0.5, 0.25, 0.25], [0.5, 1, 1], [0.5, 0.75, 1]]
+        [2, 2, 0],
+        [2, 1, 1],
+        [0.5, 0.5, 0],
+        [0.5, 0.25, 0.25],
+        [0.5, 1, 1],
+        [0.5, 0.75, 1],
+    ]
     assert r["psi_bin"] == pytest.approx([0, 0.25 * math.log(2), 0.25 * math.log(0.25 / 1e-12)])
     assert (r["psi"], r["ks"]) == (pytest.approx(6.734468, abs=1e-6), 0.25)
     assert r["count_reference"].dtype == np.int64 and list(r) == [
-        "count_reference", "count_current", "proportion_reference", "proportion_current",
-        "cumulative_reference", "cumulative_current", "psi_bin", "psi", "ks"]
+        "count_reference",
+        "count_current",
+        "proportion_reference",
+        "proportion_current",
+        "cumulative_reference",
+        "cumulative_current",
+        "psi_bin",
+        "psi",
+        "ks",
+    ]
 
 
 def test_compare_psi_floors_only_the_logarithm():
     # Bin 1 empty in both (term 0), bin 2 empty in the current sample only; exact bits.
     assert compare([0, 5, 5, 5], [0], [1, 2])["psi_bin"].tolist() == [
-        math.log(0.25) * (0.25 - 1), 0.0, 0.75 * math.log(0.75 / 1e-12)]
+        math.log(0.25) * (0.25 - 1),
+        0.0,
+        0.75 * math.log(0.75 / 1e-12),
+    ]
     nan_eps = compare([0, 5], [0], [1, 2], epsilon=NAN)["psi_bin"]
     assert nan_eps[0] == math.log(0.5) * -0.5 and math.isnan(nan_eps[1]) and nan_eps[2] == INF
 
@@ -55,16 +72,23 @@ def test_compare_against_numpy_and_symmetry(ref, cur, s):
 
 def test_lorenz_worked_example():
     r = lorenz([1, 2, 2, 3], [0, 0, 1, 1])
-    assert [r["value"].tolist(), r["cumulative_non_event"].tolist(),
-            r["cumulative_event"].tolist()] == [[1, 2, 3], [0.5, 1, 1], [0, 0.5, 1]]
+    assert [
+        r["value"].tolist(),
+        r["cumulative_non_event"].tolist(),
+        r["cumulative_event"].tolist(),
+    ] == [[1, 2, 3], [0.5, 1, 1], [0, 0.5, 1]]
     assert (r["auc"], r["gini"]) == (0.875, 0.75) and list(r)[3:] == ["auc", "gini"]
 
 
-@pytest.mark.parametrize("x, y, values, auc", [
-    ([INF, NAN, -INF, 0.0], [1, 7, 0, 1], [-INF, 0.0, INF], 1.0),
-    ([0.0, -0.0, 1.0], [1, 0, 0], [0.0], 0.25),
-    ([-0.0, 0.0, 1.0], [1, 0, 0], [-0.0], 0.25),
-], ids=["inf-kept-nan-and-its-y-dropped", "zero", "neg-zero"])
+@pytest.mark.parametrize(
+    "x, y, values, auc",
+    [
+        ([INF, NAN, -INF, 0.0], [1, 7, 0, 1], [-INF, 0.0, INF], 1.0),
+        ([0.0, -0.0, 1.0], [1, 0, 0], [0.0], 0.25),
+        ([-0.0, 0.0, 1.0], [1, 0, 0], [-0.0], 0.25),
+    ],
+    ids=["inf-kept-nan-and-its-y-dropped", "zero", "neg-zero"],
+)
 def test_lorenz_cases(x, y, values, auc):
     r = lorenz(x, y)
     # The group of zeros is named by its first member, sign included.
@@ -90,12 +114,39 @@ def test_lorenz_against_stable_sort_and_pair_probability(x, data):
     assert r["auc"] == pytest.approx(np.mean((ev > ne) + 0.5 * (ev == ne)), abs=1e-12)
 
 
-@pytest.mark.parametrize("x, reps, expected", [
-    ([2.5, 0.0, 10.0, -5.0, 15.0, NAN], [0.0, 10.0],
-     [[0.75, 0.25, 0], [1, 0, 0], [0, 1, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]]),
-    ([10.0, 15.0], [0.0, 10.0, 20.0], [[0, 1, 0, 0], [0, 0.5, 0.5, 0]]),
-    ([-INF, 3.0, INF, NAN], [NAN], [[1, 0], [1, 0], [1, 0], [0, 1]]),
-], ids=["two-reps", "interior-rep", "one-rep-unchecked"])
+@pytest.mark.parametrize(
+    "x, reps, expected",
+    [
+        (
+            [2.5, 0.0, 10.0, -5.0, 15.0, NAN],
+            [0.0, 10.0],
+            [[0.75, 0.25, 0], [1, 0, 0], [0, 1, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]],
+        ),
+        ([10.0, 15.0], [0.0, 10.0, 20.0], [[0, 1, 0, 0], [0, 0.5, 0.5, 0]]),
+        ([-INF, 3.0, INF, NAN], [NAN], [[1, 0], [1, 0], [1, 0], [0, 1]]),
+        # A view whose buffer goes on with a copy of the last representative, so a
+        # read past the end would not go unnoticed: 0 / 0.
+        ([10.0], np.array([0.0, 10.0, 10.0])[:2], [[0, 1, 0]]),
+        # hi - lo overflows: t is measured on the halves.
+        ([0.0, -5e307, 5e307], [-1e308, 1e308], [[0.5, 0.5, 0], [0.75, 0.25, 0], [0.25, 0.75, 0]]),
+        # An infinite end: the limit, wholly to the finite end, or half each when both are infinite.
+        ([-5.0, -INF], [-INF, 0.0], [[0, 1, 0], [1, 0, 0]]),
+        ([5.0, INF], [0.0, INF], [[1, 0, 0], [0, 1, 0]]),
+        ([5.0, -INF, INF, NAN], [-INF, INF], [[0.5, 0.5, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]]),
+        ([1.0], [-INF, 0.0, 2.0, INF], [[0, 0.5, 0.5, 0, 0]]),
+    ],
+    ids=[
+        "two-reps",
+        "interior-rep",
+        "one-rep-unchecked",
+        "at-last-rep",
+        "distant-reps",
+        "lower-rep-infinite",
+        "upper-rep-infinite",
+        "both-reps-infinite",
+        "infinite-outer-reps",
+    ],
+)
 def test_membership_cases(x, reps, expected):
     assert membership(x, reps).tolist() == expected
 
@@ -106,8 +157,10 @@ def test_membership_too_large_is_memory_error():
         membership(np.zeros(6_000_000), np.arange(6e6))
 
 
-@given(arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(-3, 4)),
-       st.lists(st.floats(-3, 3), min_size=1, max_size=6, unique=True).map(sorted))
+@given(
+    arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(-3, 4)),
+    st.lists(st.floats(-3, 3), min_size=1, max_size=6, unique=True).map(sorted),
+)
 def test_membership_rows_sum_to_one_and_one_hot_aggregation(x, reps):
     m = membership(x, reps)
     assert m.shape == (x.size, len(reps) + 1)
@@ -115,6 +168,36 @@ def test_membership_rows_sum_to_one_and_one_hot_aggregation(x, reps):
     assert ((m > 0).sum(axis=1) <= 2).all()
     values, chosen = np.linspace(-1, 1, len(reps) + 1), np.arange(x.size) % (len(reps) + 1)
     assert aggregate(np.eye(values.size)[chosen], values).tolist() == values[chosen].tolist()
+
+
+@given(
+    arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(allow_nan=False)),
+    st.lists(
+        st.sampled_from([-INF, -1e308, -3.0, 0.0, 2.0, 1e308, INF]), min_size=1, unique=True
+    ).map(sorted),
+)
+def test_membership_rows_hold_nan_only_for_missing_values(x, reps):
+    m = membership(x, reps)
+    assert not np.isnan(m).any() and ((m >= 0) & (m <= 1)).all()
+    assert m.sum(axis=1) == pytest.approx(np.ones(x.size), abs=1e-12)
+    assert m[:, -1].tolist() == np.isnan(x).astype(float).tolist()
+
+
+@pytest.mark.parametrize(
+    "y",
+    [
+        np.array([0.0, 1.0, 1.0, 0.0]),
+        np.array([0, 1, 1, 0], np.int64),
+        [False, True, True, False],
+        np.array([0, 9, 1, 9, 1, 9, 0, 9], np.int32)[::2],
+    ],
+    ids=["float64", "int64", "bool", "strided-int32"],
+)
+def test_lorenz_takes_zero_one_targets_of_any_type(y):
+    x = [1.0, 3.0, 2.0, 4.0]
+    want, got = lorenz(x, np.array([0, 1, 1, 0], np.int32)), lorenz(x, y)
+    assert list(got) == list(want)
+    assert all(np.array_equal(got[key], want[key]) for key in want)
 
 
 def test_aggregate_worked_example():
@@ -127,29 +210,44 @@ def test_aggregate_worked_example():
     assert aggregate([[1, 0], [1, 0]], [4, 3], standardize=True).tolist() == [4, 4]
 
 
-@pytest.mark.parametrize("fn, args, message", [
-    P(compare, ([], [1.0], [1.0, 1.0]), EMPTY, id="cmp-empty-ref"),
-    P(compare, ([1.0], [], []), EMPTY, id="cmp-empty-cur"),
-    P(compare, ([1.0], [1.0], [], 0.0), EMPTY, id="cmp-eps-0"),
-    P(compare, ([1.0], [1.0], [], -1.0), EMPTY, id="cmp-eps-neg"),
-    P(compare, ([1.0], [1.0], [1.0, 1.0]), SPLITS, id="cmp-dup"),
-    P(compare, ([1.0], [1.0], [1.0, INF]), SPLITS, id="cmp-inf"),
-    P(compare, ([1.0], [1.0], [NAN]), SPLITS, id="cmp-nan"),
-    P(compare, ([1.0], [1.0], [2.0, 1.0]), SPLITS, id="cmp-decreasing"),
-    P(lorenz, ([1.0], [0, 1]), "x e y deben tener la misma longitud", id="lor-length"),
-    P(lorenz, ([1.0, 2.0], [0, 7]), "y debe contener solo 0 y 1", id="lor-bad-class"),
-    P(lorenz, ([], []), CLASSES, id="lor-empty"),
-    P(lorenz, ([NAN, NAN], [0, 1]), CLASSES, id="lor-all-nan"),
-    P(lorenz, ([1.0, NAN], [0, 1]), CLASSES, id="lor-one-class"),
-    # An empty x still has its representatives checked.
-    P(membership, ([], []), "faltan representantes", id="mem-none"),
-    P(membership, ([], [1.0, 1.0]), REPS, id="mem-equal"),
-    P(membership, ([], [2.0, 1.0]), REPS, id="mem-decreasing"),
-    P(membership, ([], [1.0, NAN]), REPS, id="mem-nan"),
-    P(aggregate, (np.ones((2, 3)), [1.0, 2.0]), DIMS, id="agg-columns"),
-    P(aggregate, (np.ones(3), [1.0, 2.0, 3.0]), DIMS, id="agg-one-dimensional"),
-    P(aggregate, (np.ones((2, 0)), []), "k debe ser positivo", id="agg-no-columns"),
-])
+@pytest.mark.parametrize(
+    "fn, args, message",
+    [
+        P(compare, ([], [1.0], [1.0, 1.0]), EMPTY, id="cmp-empty-ref"),
+        P(compare, ([1.0], [], []), EMPTY, id="cmp-empty-cur"),
+        P(compare, ([1.0], [1.0], [], 0.0), EMPTY, id="cmp-eps-0"),
+        P(compare, ([1.0], [1.0], [], -1.0), EMPTY, id="cmp-eps-neg"),
+        P(compare, ([1.0], [1.0], [1.0, 1.0]), SPLITS, id="cmp-dup"),
+        P(compare, ([1.0], [1.0], [1.0, INF]), SPLITS, id="cmp-inf"),
+        P(compare, ([1.0], [1.0], [NAN]), SPLITS, id="cmp-nan"),
+        P(compare, ([1.0], [1.0], [2.0, 1.0]), SPLITS, id="cmp-decreasing"),
+        P(lorenz, ([1.0], [0, 1]), "x e y deben tener la misma longitud", id="lor-length"),
+        P(lorenz, ([1.0, 2.0], [0, 7]), "y debe contener solo 0 y 1", id="lor-bad-class"),
+        # Refused before any cast to int32 could make them 0 or 1.
+        P(lorenz, ([1.0, 2.0], [0.0, 0.7]), "y debe contener solo 0 y 1", id="lor-fraction"),
+        P(
+            lorenz,
+            ([1.0, 2.0], np.array([0, 2**32 + 1])),
+            "y debe contener solo 0 y 1",
+            id="lor-int64-wraps-to-1",
+        ),
+        P(lorenz, ([1.0, 2.0], [1.0, NAN]), "y debe contener solo 0 y 1", id="lor-nan-class"),
+        # A NaN x hides its y, whatever it is.
+        P(lorenz, ([1.0, NAN], [0.0, 0.7]), CLASSES, id="lor-hidden-fraction"),
+        P(lorenz, ([], []), CLASSES, id="lor-empty"),
+        P(lorenz, ([NAN, NAN], [0, 1]), CLASSES, id="lor-all-nan"),
+        P(lorenz, ([1.0, NAN], [0, 1]), CLASSES, id="lor-one-class"),
+        P(lorenz, ([1.0, NAN, 2.0], [1, 0, 1]), CLASSES, id="lor-only-events"),
+        # An empty x still has its representatives checked.
+        P(membership, ([], []), "faltan representantes", id="mem-none"),
+        P(membership, ([], [1.0, 1.0]), REPS, id="mem-equal"),
+        P(membership, ([], [2.0, 1.0]), REPS, id="mem-decreasing"),
+        P(membership, ([], [1.0, NAN]), REPS, id="mem-nan"),
+        P(aggregate, (np.ones((2, 3)), [1.0, 2.0]), DIMS, id="agg-columns"),
+        P(aggregate, (np.ones(3), [1.0, 2.0, 3.0]), DIMS, id="agg-one-dimensional"),
+        P(aggregate, (np.ones((2, 0)), []), "k debe ser positivo", id="agg-no-columns"),
+    ],
+)
 def test_errors(fn, args, message):
     prefix = fn.__name__.removesuffix("_native")  # the name the user called
     with pytest.raises(ValueError, match=f"^{prefix}: {message}$"):

@@ -2,7 +2,8 @@ import math
 
 import numpy as np
 import pytest
-from hypothesis import example, given, strategies as st
+from hypothesis import example, given
+from hypothesis import strategies as st
 
 import _tembrolin as t
 
@@ -25,9 +26,15 @@ def same_table(a, b):
 
 # Sorted by x, class 0 first within equal x, as the preprocessing delivers.
 CLEAN_SAMPLES = st.lists(st.tuples(st.integers(0, 15), st.integers(0, 1)), max_size=60).map(
-    lambda pairs: np.array(sorted(pairs), dtype=float).reshape(-1, 2).T)
-RAW_SAMPLES = st.lists(st.tuples(st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
-                                 st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50)
+    lambda pairs: np.array(sorted(pairs), dtype=float).reshape(-1, 2).T
+)
+RAW_SAMPLES = st.lists(
+    st.tuples(
+        st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
+        st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan]),
+    ),
+    max_size=50,
+)
 
 
 def wrap(v):
@@ -68,8 +75,15 @@ def check_against_oracle(pto, c0, c1, L, R, minobs, mode, mono_dir, alpha, beta)
         cost_pos = math.log2(n - 1.0) / n
         cost_struct = (2.807354922057604 - 2 * ((H - hl) - hr)) / n
         cost = cost_struct * beta + cost_pos * alpha
-        want = dict(found=H - w > cost, pto=pto[idx], gain=H - w, cost_pos=cost_pos,
-                    cost_struct=cost_struct, cost=cost, idx=idx)
+        want = dict(
+            found=H - w > cost,
+            pto=pto[idx],
+            gain=H - w,
+            cost_pos=cost_pos,
+            cost_struct=cost_struct,
+            cost=cost,
+            idx=idx,
+        )
     # repr tells every double apart, NaN equals NaN, and the key order counts.
     assert repr(got) == repr(want)
     return got
@@ -80,30 +94,76 @@ def cut_tables(draw):
     size = draw(st.integers(2, 9))
     if draw(st.booleans()):  # a real table: cumulative counts
         counts = st.lists(st.integers(0, 6), min_size=size - 1, max_size=size - 1)
-        c0, c1 = (np.cumsum([0] + draw(counts)).tolist() for _ in "01")
+        c0, c1 = (np.cumsum([0, *draw(counts)]).tolist() for _ in "01")
     else:  # any int64 counts a caller may pass, extremes included
         c0, c1 = (draw(st.lists(st.integers(LO, HI), min_size=size, max_size=size)) for _ in "01")
     L = draw(st.integers(0, size - 2))
     return [i + 0.5 for i in range(size)], c0, c1, L, draw(st.integers(L + 1, size - 1))
 
 
-@given(cut_tables(), st.integers(-2, 4), st.sampled_from([0, 1, 2, 3]), st.sampled_from([-1, 0, 2]),
-       st.sampled_from([0.0, 0.5, 1.0, 2.0]), st.sampled_from([0.0, 1.0, 3.0]))
+@given(
+    cut_tables(),
+    st.integers(-2, 4),
+    st.sampled_from([0, 1, 2, 3]),
+    st.sampled_from([-1, 0, 2]),
+    st.sampled_from([0.0, 0.5, 1.0, 2.0]),
+    st.sampled_from([0.0, 1.0, 3.0]),
+)
 def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mono_dir, a, b):
     check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
+@st.composite
+def long_tables(draw):
+    """Tables long enough for the vector screen, rich in exact and near ties:
+    a repeated step ties every cut, a mirrored run ties cuts in pairs."""
+    steps = draw(
+        st.lists(st.tuples(st.integers(0, 3), st.integers(0, 3)), min_size=1, max_size=150)
+    )
+    shape = draw(st.sampled_from(["repeated", "mirrored", "as drawn"]))
+    if shape == "repeated":
+        steps = steps[:1] * draw(st.integers(70, 300))
+    elif shape == "mirrored":
+        steps = (steps * (1 + 70 // len(steps)))[:150]
+        steps += steps[::-1]
+    scale = draw(st.sampled_from([1, 1_000_003]))
+    c0, c1 = ([0, *np.cumsum([s[k] * scale for s in steps]).tolist()] for k in (0, 1))
+    return [i + 0.5 for i in range(len(c0))], c0, c1, 0, len(c0) - 1
+
+
+@given(
+    long_tables(),
+    st.sampled_from([-1, 0, 5, 40]),
+    st.sampled_from([0, 1]),
+    st.sampled_from([-1, 1]),
+)
+def test_long_segments_are_the_lowest_index_minimiser(table, minobs, mode, mono_dir):
+    check_against_oracle(*table, minobs, mode, mono_dir, 1.0, 1.0)
+
+
 @pytest.mark.parametrize(
     "c0, c1, minobs, mode, weight, idx",
-    [([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
-     ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
-     # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
-     *[([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
-       for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]],
-     *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]]],
-    ids=["pure-gain-equal-to-cost", "tie-lowest-index",
-         *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
-         *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")]],
+    [
+        ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
+        ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
+        ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
+        # The better cut leaves minobs on its right: too few, as on the left.
+        ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
+        # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
+        *[
+            ([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
+            for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]
+        ],
+        *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]],
+    ],
+    ids=[
+        "pure-gain-equal-to-cost",
+        "tie-lowest-index",
+        "two-observations",
+        "right-at-minobs",
+        *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
+        *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")],
+    ],
 )
 def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
     got = check_against_oracle([0.5, 1.5, 2.5, 3.5], c0, c1, 0, 3, minobs, mode, 1, weight, weight)
@@ -112,11 +172,13 @@ def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
 
 @pytest.mark.parametrize(
     "pto, c0, L, R, mode, message",
-    [([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
-     ([], [], 0, 1, 9, "no hay boundaries en B"),
-     ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
-     ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
-     ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$")],
+    [
+        ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
+        ([], [], 0, 1, 9, "no hay boundaries en B"),
+        ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
+        ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
+        ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$"),
+    ],
     ids=["lengths", "empty", "L-not-below-R", "R-past-end", "monotonicity"],
 )
 def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
@@ -124,8 +186,14 @@ def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
         t.evaluate_segment(pto, c0, c0, L, R, 0, mode, 0, 1.0, 1.0)
 
 
-@given(CLEAN_SAMPLES, st.integers(-1, 5), st.sampled_from([0, 1, 2, 3]),
-       st.sampled_from([-1, 0, 1]), st.sampled_from([0.0, 0.3, 1.0]), st.booleans())
+@given(
+    CLEAN_SAMPLES,
+    st.integers(-1, 5),
+    st.sampled_from([0, 1, 2, 3]),
+    st.sampled_from([-1, 0, 1]),
+    st.sampled_from([0.0, 0.3, 1.0]),
+    st.booleans(),
+)
 @example(np.array([[1.0, 2, 3, 4], [0, 1, 0, 1]]), 0, 0, 0, 1.0, True)  # forced root
 @example(np.array([[1.0, 2, 3, 4], [0, 1, 0, 1]]), 3, 0, 0, 1.0, True)  # nothing to force
 def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight, force):
@@ -161,7 +229,9 @@ def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight, 
     lower = np.searchsorted(x, s["left"], side="right")
     upper = np.searchsorted(x, s["right"], side="right")
     np.testing.assert_array_equal(s["total"], upper - lower)
-    np.testing.assert_array_equal(s["c1"], [y[a:b].sum() for a, b in zip(lower, upper)])
+    np.testing.assert_array_equal(
+        s["c1"], [y[a:b].sum() for a, b in zip(lower, upper, strict=True)]
+    )
 
 
 def test_unsorted_data_with_nan_give_defined_segments():
@@ -188,7 +258,9 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
         same_table(evaluations, want["mdlp"])
     s, meta, k = full["summary"], full["metadata"], len(want["summary"]["total"])
     assert meta["n_input"] == len(x) and meta["n_used"] == len(clean["x"])
-    for key, same in zip(["left", "right", "c0", "c1", "count", "event_rate"], want["summary"]):
+    for key, same in zip(
+        ["left", "right", "c0", "c1", "count", "event_rate"], want["summary"], strict=True
+    ):
         np.testing.assert_array_equal(s[key][:k], want["summary"][same])
     np.testing.assert_array_equal(s["count"], s["c0"] + s["c1"])  # the missing-x row too
     assert len(s["count"]) == 0 or math.isclose(s["percentage"].sum(), 1.0)
@@ -196,15 +268,32 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
 
 @pytest.mark.parametrize(
     "x, y, representative, rows",
-    [*[([a] * 30 + [b] * 30, [0.0] * 30 + [1.0] * 30, "median",
-        [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]])
-       for a, b in [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)]],
-     (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
-     (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
-     ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
-     ([np.nan] * 3, [5.0, 5.0, 5.0], "median", [])],
-    ids=["adjacent-midpoint-rounds-down", "adjacent-midpoint-rounds-up", "median", "mean",
-         "all-x-missing", "all-x-missing-no-tally"],
+    [
+        *[
+            (
+                [a] * 30 + [b] * 30,
+                [0.0] * 30 + [1.0] * 30,
+                "median",
+                [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]],
+            )
+            for a, b in [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)]
+        ],
+        (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
+        (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
+        ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
+        ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
+        # The distance of the middle pair overflows; the median of the halves does not.
+        ([-1.7e308, 1.7e308], [0.0, 0.0], "median", [[2, 1.0, 2, 0, 0.0, 0.0]]),
+    ],
+    ids=[
+        "adjacent-midpoint-rounds-down",
+        "adjacent-midpoint-rounds-up",
+        "median",
+        "mean",
+        "all-x-missing",
+        "all-x-missing-no-tally",
+        "median-of-distant-pair",
+    ],
 )
 def test_report_rows(x, y, representative, rows):
     s = t.mdlp_full_raw(x, y, *mdlp_args(), representative=representative)["summary"]
@@ -212,39 +301,83 @@ def test_report_rows(x, y, representative, rows):
     np.testing.assert_array_equal(np.column_stack([s[k] for k in keys]), np.reshape(rows, (-1, 6)))
 
 
+def test_median_of_a_zero_pair_keeps_its_sign_as_the_binning_median_does():
+    x = [-0.0, -0.0]
+    rep = t.mdlp_full_raw(x, [0.0, 1.0], *mdlp_args())["summary"]["representative"][0]
+    binned = t.binning_summary_binary(x, [0, 1], [])["representative"][0]
+    assert math.copysign(1, rep) == math.copysign(1, binned) == -1
+
+
 def test_continuous_target_metadata():
-    meta = t.mdlp_full_raw([1.0, 2.0, 3.0, np.inf, 5.0], [1.0, 2.0, 3.0, 4.0, np.nan],
-                           *mdlp_args())["metadata"]
-    assert meta == dict(n_input=5, n_used=3, n_missing_x=0, n_missing_y=1, n_missing_both=0,
-                        n_non_finite=1, target_was_binary=False, threshold=2.0)
+    meta = t.mdlp_full_raw(
+        [1.0, 2.0, 3.0, np.inf, 5.0], [1.0, 2.0, 3.0, 4.0, np.nan], *mdlp_args()
+    )["metadata"]
+    assert meta == dict(
+        n_input=5,
+        n_used=3,
+        n_missing_x=0,
+        n_missing_y=1,
+        n_missing_both=0,
+        n_non_finite=1,
+        target_was_binary=False,
+        threshold=2.0,
+    )
 
 
 @pytest.mark.parametrize(
     "name, x, mode, kwargs, error, message",
-    [("mdlp", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-     ("mdlp_full", [1.0], 9, {}, ValueError, "^mdlp_with_summary: x e y deben tener la misma"),
-     ("mdlp_raw", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-     ("mdlp_full_raw", [1.0], 9, BAD, ValueError, "^mdlp_full: x e y deben tener la misma"),
-     ("mdlp_full_raw", [1.0, 2.0], 9, BAD, ValueError, "^monotonicity debe"),
-     ("mdlp_full_raw", [1.0, 2.0], 0, BAD, RuntimeError, None),
-     ("mdlp_full_raw", [1.0, 2.0], 0, BAD | dict(value=None), ValueError, "^representative debe"),
-     ("mdlp_full_raw", [1.0, 2.0], 0, dict(percentile=500.0), ValueError,
-      "^preprocess_data: percentile")],
-    ids=["mdlp-length", "mdlp_full-length", "mdlp_raw-length", "length-first", "mono-second",
-         "value-third", "representative-case-sensitive", "preprocessing-last"],
+    [
+        ("mdlp", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
+        ("mdlp_full", [1.0], 9, {}, ValueError, "^mdlp_with_summary: x e y deben tener la misma"),
+        ("mdlp_raw", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
+        ("mdlp_full_raw", [1.0], 9, BAD, ValueError, "^mdlp_full: x e y deben tener la misma"),
+        ("mdlp_full_raw", [1.0, 2.0], 9, BAD, ValueError, "^monotonicity debe"),
+        ("mdlp_full_raw", [1.0, 2.0], 0, BAD, RuntimeError, None),
+        (
+            "mdlp_full_raw",
+            [1.0, 2.0],
+            0,
+            BAD | dict(value=None),
+            ValueError,
+            "^representative debe",
+        ),
+        (
+            "mdlp_full_raw",
+            [1.0, 2.0],
+            0,
+            dict(percentile=500.0),
+            ValueError,
+            "^preprocess_data: percentile",
+        ),
+    ],
+    ids=[
+        "mdlp-length",
+        "mdlp_full-length",
+        "mdlp_raw-length",
+        "length-first",
+        "mono-second",
+        "value-third",
+        "representative-case-sensitive",
+        "preprocessing-last",
+    ],
 )
 def test_checks_in_order(name, x, mode, kwargs, error, message):
     with pytest.raises(error, match=message):
         getattr(t, name)(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
 
 
-@pytest.mark.parametrize("name, doc", [
-    ("evaluate_segment",
-     "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)"),
-    ("mdlp_full", "Algoritmo MDLP completo + resumen de segmentos finales"),
-    ("mdlp", "Algoritmo MDLP completo (datos ya limpios/ordenados)"),
-    ("mdlp_raw", "Prepara y ejecuta MDLP en una única llamada nativa"),
-    ("mdlp_full_raw", "Prepara, ejecuta MDLP y resume missing en una única llamada nativa"),
-])
+@pytest.mark.parametrize(
+    "name, doc",
+    [
+        (
+            "evaluate_segment",
+            "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)",
+        ),
+        ("mdlp_full", "Algoritmo MDLP completo + resumen de segmentos finales"),
+        ("mdlp", "Algoritmo MDLP completo (datos ya limpios/ordenados)"),
+        ("mdlp_raw", "Prepara y ejecuta MDLP en una única llamada nativa"),
+        ("mdlp_full_raw", "Prepara, ejecuta MDLP y resume missing en una única llamada nativa"),
+    ],
+)
 def test_docstrings(name, doc):
     assert getattr(t, name).__doc__.rstrip("\n").endswith(doc)

@@ -18,8 +18,10 @@ def test_suma_adds_as_floats_and_takes_positional_arguments_only():
 @pytest.mark.parametrize(
     "name, doc",
     [
-        ("compute_boundaries",
-         "Calcula boundaries; requiere que x,y ya vengan limpios/ordenados (sorted=True)"),
+        (
+            "compute_boundaries",
+            "Calcula boundaries; requiere que x,y ya vengan limpios/ordenados (sorted=True)",
+        ),
         ("compute_boundaries_raw", "Prepara y calcula boundaries en una única llamada nativa"),
         ("preprocess_data_native", "Preprocesado compartido: filtra, binariza y ordena en C++"),
     ],
@@ -57,16 +59,30 @@ def test_arrays_are_read_flat_whatever_their_shape():
 def test_functions_are_registered_in_order():
     names = [name for name in vars(t) if not name.startswith("_")]
     assert names == [
-        "suma", "compute_boundaries", "compute_boundaries_raw", "evaluate_segment", "mdlp_full",
-        "mdlp", "mdlp_raw", "mdlp_full_raw", "preprocess_data_native", "binning_splits",
-        "binning_transform", "binning_summary_binary", "binning_summary_continuous",
-        "compare_distributions_native", "lorenz_curve_native", "membership_native",
+        "suma",
+        "compute_boundaries",
+        "compute_boundaries_raw",
+        "evaluate_segment",
+        "mdlp_full",
+        "mdlp",
+        "mdlp_raw",
+        "mdlp_full_raw",
+        "preprocess_data_native",
+        "binning_splits",
+        "binning_transform",
+        "binning_summary_binary",
+        "binning_summary_continuous",
+        "compare_distributions_native",
+        "lorenz_curve_native",
+        "membership_native",
         "aggregate_membership_native",
     ]
 
 
-@pytest.mark.parametrize("name", ["binning_splits", "binning_transform", "lorenz_curve_native",
-                                  "aggregate_membership_native"])
+@pytest.mark.parametrize(
+    "name",
+    ["binning_splits", "binning_transform", "lorenz_curve_native", "aggregate_membership_native"],
+)
 def test_binning_and_diagnostics_carry_no_docstring(name):
     assert getattr(t, name).__doc__.strip().count("\n") == 0  # the signature line only
 
@@ -82,13 +98,91 @@ TABLE = (np.array([1.0, 2.0, 3.0]), np.array([0, 1, 1]), np.array([0, 0, 2]))
         lambda: t.evaluate_segment(*TABLE, 0, 2, 3.0, 0, 0, 1.0, 1.0),
         lambda: t.evaluate_segment(*TABLE, 0, 2, 0, 2**31, 0, 1.0, 1.0),
         lambda: t.evaluate_segment(*TABLE, 0, 2, 2**63, 0, 0, 1.0, 1.0),
-        lambda: t.mdlp([1.0], [0], monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1.0,
-                       force_first_split=False),
+        lambda: t.mdlp(
+            [1.0],
+            [0],
+            monotonicity=0,
+            mono_dir=0,
+            alpha_pos=1.0,
+            beta_struct=1.0,
+            force_first_split=False,
+        ),
         lambda: t.compute_boundaries([1.0], [[0, "a"]]),
     ],
-    ids=["negative-unsigned", "float-for-unsigned", "float-for-int64", "int32-overflow",
-         "int64-overflow", "missing-required", "unconvertible-array"],
+    ids=[
+        "negative-unsigned",
+        "float-for-unsigned",
+        "float-for-int64",
+        "int32-overflow",
+        "int64-overflow",
+        "missing-required",
+        "unconvertible-array",
+    ],
 )
 def test_arguments_that_do_not_convert_raise_type_error(call):
     with pytest.raises(TypeError):
         call()
+
+
+def misaligned(values, dtype):
+    """A copy of values in a buffer that starts one byte past an aligned address."""
+    a = np.asarray(values, dtype=dtype)
+    out = np.frombuffer(bytearray(a.nbytes + 1), dtype, count=a.size, offset=1).reshape(a.shape)
+    out[...] = a
+    assert not out.flags.aligned
+    return out
+
+
+def assert_same(a, b):
+    if isinstance(a, dict):
+        assert list(a) == list(b)
+        for key in a:
+            assert_same(a[key], b[key])
+    else:
+        np.testing.assert_array_equal(a, b, strict=True)
+
+
+F, I32, I64 = np.float64, np.int32, np.int64
+RAW = [([3.0, 1.0, 2.0, np.nan, 5.0, 4.0], F), ([0.0, 1.0, 2.0, 1.0, 0.5, 3.0], F)]
+CLEAN = [([1.0, 2.0, 2.0, 3.0, 4.0, 5.0], F), ([0, 0, 1, 1, 0, 1], I32)]
+MDLP = (0, 0, 0, 1.0, 1.0, True)
+CALLS = {  # a call, then each of its array arguments as (values, dtype)
+    "compute_boundaries": (t.compute_boundaries, CLEAN),
+    "compute_boundaries_raw": (t.compute_boundaries_raw, RAW),
+    "evaluate_segment": (
+        lambda *table: t.evaluate_segment(*table, 0, 2, 0, 0, 0, 1.0, 1.0),
+        [([1.0, 2.0, 3.0], F), ([0, 1, 1], I64), ([0, 0, 2], I64)],
+    ),
+    "mdlp_full": (lambda x, y: t.mdlp_full(x, y, *MDLP), CLEAN),
+    "mdlp": (lambda x, y: t.mdlp(x, y, *MDLP), CLEAN),
+    "mdlp_raw": (lambda x, y: t.mdlp_raw(x, y, *MDLP), RAW),
+    "mdlp_full_raw": (lambda x, y: t.mdlp_full_raw(x, y, *MDLP), RAW),
+    "preprocess_data_native": (t.preprocess_data_native, RAW),
+    "binning_splits": (
+        lambda x, s: t.binning_splits(x, "custom", 3, "full", 0.0, 1.0, 1.5, s),
+        [RAW[0], ([1.0, 2.5], F)],
+    ),
+    "binning_splits-quantile": (
+        lambda x: t.binning_splits(x, "quantile", 3, "", 0, 1, 0, []),
+        [RAW[0]],
+    ),
+    "binning_transform": (t.binning_transform, [RAW[0], ([2.5, 1.0], F)]),
+    "binning_summary_binary": (t.binning_summary_binary, [*CLEAN, ([2.5], F)]),
+    "binning_summary_continuous": (t.binning_summary_continuous, [*RAW, ([2.5], F)]),
+    "compare_distributions_native": (
+        t.compare_distributions_native,
+        [RAW[0], RAW[1], ([1.0, 2.5], F)],
+    ),
+    "lorenz_curve_native": (t.lorenz_curve_native, CLEAN),
+    "membership_native": (t.membership_native, [RAW[0], ([1.0, 4.0], F)]),
+    "aggregate_membership_native": (
+        t.aggregate_membership_native,
+        [([[0.5, 0.5], [1.0, 0.0]], F), ([2.0, 4.0], F)],
+    ),
+}
+
+
+@pytest.mark.parametrize("call, arrays", CALLS.values(), ids=CALLS.keys())
+def test_misaligned_arrays_give_the_aligned_result(call, arrays):
+    aligned = [np.asarray(values, dtype) for values, dtype in arrays]
+    assert_same(call(*[misaligned(a, a.dtype) for a in aligned]), call(*aligned))

@@ -1,12 +1,12 @@
 import math
 from concurrent.futures import ThreadPoolExecutor
 
-import _tembrolin as t
 import numpy as np
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
 
+import _tembrolin as t
 from tembrolin import _native
 
 NAN, INF = math.nan, math.inf
@@ -188,5 +188,5 @@ def test_threads_agree_with_one_call():
     alone = [_native.mdlp_fit(x, y, *ARGS) for x, y in columns]
     with ThreadPoolExecutor(4) as pool:
         together = list(pool.map(lambda xy: _native.mdlp_fit(*xy, *ARGS), columns))
-    for a, b in zip(alone, together):
+    for a, b in zip(alone, together, strict=True):
         same_bits(a, b)

@@ -13,7 +13,7 @@ NAN, INF = math.nan, math.inf
 
 def reference_preprocess(x, y, value=None, percentile=50.0):
     """The sample as a user would compute it by hand: (x, class) sorted."""
-    kept = [(a, b) for a, b in zip(x, y) if math.isfinite(a) and math.isfinite(b)]
+    kept = [(a, b) for a, b in zip(x, y, strict=True) if math.isfinite(a) and math.isfinite(b)]
     if all(b in (0.0, 1.0) for _, b in kept):
         classes = [int(b) for _, b in kept]
     else:
@@ -24,7 +24,7 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
             frac = pos - k
             value = s[k] if frac == 0 or k + 1 == len(s) else (s[k + 1] - s[k]) * frac + s[k]
         classes = [int(b > value) for _, b in kept]
-    pairs = sorted(zip((a for a, _ in kept), classes))
+    pairs = sorted(zip((a for a, _ in kept), classes, strict=True))
     return [a for a, _ in pairs], [c for _, c in pairs]
 
 
@@ -44,9 +44,20 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
         ([1, 2], [-0.0, 1.0], {}, [1, 2], [0, 1]),
         ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
     ],
-    ids=["empty", "all-dropped", "binary-ignores-value", "median-of-0-1-2", "p50-even",
-         "p0-min", "p100-max", "nan-value", "ties-class-0-first", "drops-by-kind",
-         "negative-zero-target", "signed-zero-ties"],
+    ids=[
+        "empty",
+        "all-dropped",
+        "binary-ignores-value",
+        "median-of-0-1-2",
+        "p50-even",
+        "p0-min",
+        "p100-max",
+        "nan-value",
+        "ties-class-0-first",
+        "drops-by-kind",
+        "negative-zero-target",
+        "signed-zero-ties",
+    ],
 )
 def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     out = t.preprocess_data_native(np.array(x, float), np.array(y, float), **kwargs)
@@ -55,16 +66,44 @@ def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
 
 
+@pytest.mark.parametrize(
+    "y, percentile, threshold",
+    [
+        ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
+        ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
+        ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
+        # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
+        ([0.0, -0.0, 5.0], 0.0, -0.0),
+        ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
+        ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
+    ],
+    ids=[
+        "distant-pair-median",
+        "distant-pair-quarter",
+        "ordinary",
+        "min-of-signed-zeros",
+        "between-positive-zeros",
+        "between-negative-zeros",
+    ],
+)
+def test_threshold_interpolation(y, percentile, threshold):
+    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False, percentile=percentile)[
+        "metadata"
+    ]
+    assert meta["threshold"] == threshold
+    assert math.copysign(1, meta["threshold"]) == math.copysign(1, threshold)
+
+
 @pytest.mark.parametrize("percentile", [150.0, -1.0, NAN])
 def test_percentile_checked_only_when_used(percentile):
     t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)
     t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], value=3.0, percentile=percentile)
-    with pytest.raises(ValueError, match="^preprocess_data: percentile debe estar entre 0 y 100$"):
+    with pytest.raises(ValueError, match=r"^preprocess_data: percentile debe estar entre 0 y 100$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], percentile=percentile)
 
 
 def test_length_mismatch_comes_first():
-    with pytest.raises(ValueError, match="^preprocess_data: x e y deben tener la misma longitud$"):
+    with pytest.raises(ValueError, match=r"^preprocess_data: x e y deben tener la misma longitud$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=-5)
 
 
@@ -78,7 +117,9 @@ finite_or_not = st.one_of(
     st.integers(0, 40).flatmap(
         lambda n: st.tuples(
             arrays(np.float64, n, elements=finite_or_not),
-            arrays(np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)),
+            arrays(
+                np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)
+            ),
         )
     ),
     st.one_of(st.none(), st.floats(-10, 10)),
@@ -92,29 +133,57 @@ def test_preprocess_matches_hand_computation(xy, value):
     assert out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize("n, binary", [(600, True), (5000, True), (20000, False)])
-def test_large_samples_sort_like_lexsort(n, binary):
+# A dominant value: one digit holds most keys in several radix passes, yet not all.
+@pytest.mark.parametrize(
+    "n, target, dominant",
+    [
+        (600, "binary", 0.0),
+        (5000, "binary", 0.0),
+        (20000, "continuous", 0.0),
+        (2000, "continuous", 0.7),
+        (5000, "late", 0.0),
+        (5000, "integers", 0.0),
+    ],
+)
+def test_large_samples_sort_like_lexsort(n, target, dominant):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties
+    x[rng.random(n) < dominant] = 1.0
     x[rng.random(n) < 0.05] = -0.0
     x[rng.random(n) < 0.02] = NAN
-    y = (rng.random(n) < 0.3).astype(float) if binary else rng.exponential(size=n)
+    if target == "integers":  # keys sharing their low bytes: the sort skips an odd number of passes
+        x = np.where(np.isnan(x), NAN, rng.integers(0, 100, n) * 1.0)
+    y = rng.exponential(size=n) if target == "continuous" else (rng.random(n) < 0.3) * 1.0
+    if target == "late":  # one target that is not 0/1, after most classes were placed
+        x[-3], y[-3] = 0.5, 0.5
     out = t.preprocess_data_native(x, y)
     keep = np.isfinite(x)
+    binary = target in ("binary", "integers")
     classes = y[keep] if binary else (y[keep] > np.median(y[keep])).astype(float)
     order = np.lexsort((classes, x[keep]))
     np.testing.assert_array_equal(out["x"], x[keep][order])
     np.testing.assert_array_equal(out["y"], classes[order])
 
 
-def test_missing_x_tally_truncates_binary_targets():
-    # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
-    # only 0 and 1 are tallied, whatever the size of the others.
-    y_missing = [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9]
-    x = [1.0, 2.0] + [NAN] * len(y_missing)
-    out = t.mdlp_full_raw(x, [0.0, 1.0] + y_missing, 0, 0, 0, 1.0, 1.0, False)
+@pytest.mark.parametrize(
+    "kept_y, missing_y, kwargs, threshold, tally",
+    [
+        # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
+        # only 0 and 1 are tallied, whatever the size of the others.
+        ([0.0, 1.0], [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9], {}, 0.0, (5, 3, 2)),
+        ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
+        # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
+        ([4.0, 3.0, 2.0, 1.0], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
+    ],
+    ids=["binary-truncates", "equal-to-threshold-is-class-0", "percentile-interpolated"],
+)
+def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
+    n = len(kept_y)
+    x = [float(i) for i in range(n)] + [NAN] * len(missing_y)
+    out = t.mdlp_full_raw(x, kept_y + missing_y, 0, 0, 0, 1.0, 1.0, False, **kwargs)
     summary, meta = out["summary"], out["metadata"]
-    assert meta["n_missing_x"] == len(y_missing) and meta["target_was_binary"]
+    assert meta["n_missing_x"] == len(missing_y) and meta["threshold"] == threshold
+    assert meta["target_was_binary"] == (set(kept_y) <= {0.0, 1.0})
     assert math.isnan(summary["left"][-1])
-    assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == (5, 3, 2)
-    assert summary["percentage"][-1] == 5 / 7
+    assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == tally
+    assert summary["percentage"][-1] == tally[0] / (n + tally[0])

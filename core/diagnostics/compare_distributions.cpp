@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <stdexcept>
 
-#include "diagnostics/sorted_search.hpp"
+#include "sort/sorted_search.hpp"
 
 namespace tembrolin {
 namespace {
@@ -12,10 +12,7 @@ namespace {
 // Adds the sample to the counters; the last counter takes the NaN values.
 void count_bins(std::span<const double> sample, std::span<const double> splits,
                 std::vector<std::size_t>& counts) {
-    const std::size_t missing = splits.size() + 1;
-    for (const double v : sample) {
-        ++counts[std::isnan(v) ? missing : count_below(splits, v)];
-    }
+    for (const double v : sample) ++counts[bin_slot(v, splits)];
 }
 
 double floored(double proportion, double epsilon) {
@@ -31,11 +28,9 @@ DistributionComparison compare_distributions(std::span<const double> reference,
     if (reference.empty() || current.empty() || 0.0 >= epsilon) {
         throw std::invalid_argument("compare_distributions: muestras vacías o epsilon inválido");
     }
-    for (std::size_t i = 0; i < splits.size(); ++i) {
-        if (!std::isfinite(splits[i]) || (i > 0 && !(splits[i] > splits[i - 1]))) {
-            throw std::invalid_argument(
-                "compare_distributions: splits deben ser finitos, crecientes y únicos");
-        }
+    if (!strictly_increasing(splits, true)) {
+        throw std::invalid_argument(
+            "compare_distributions: splits deben ser finitos, crecientes y únicos");
     }
 
     const std::size_t k = splits.size();

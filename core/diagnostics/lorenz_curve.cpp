@@ -13,15 +13,15 @@ namespace {
 // their order within it. So the kept x of each class are radix-sorted on their
 // own and the two sorted runs are merged on the fly, which gives the groups of a
 // stable sort of the (x, y) pairs at a fraction of its cost.
-struct ClassKeys {
-    std::vector<std::uint64_t> non_event;
-    std::vector<std::uint64_t> event;
+struct KeptKeys {
+    ClassKeys keys;  // class 0: non-events, class 1: events
     // The first kept zero in input order: a stable sort would name the zero group
     // by it, and the group may mix -0.0 and +0.0.
     double first_zero = 0.0;
 };
 
-ClassKeys kept_keys(std::span<const double> x, std::span<const std::int32_t> y) {
+template <class Target>
+KeptKeys kept_keys(std::span<const double> x, std::span<const Target> y) {
     // Counted without branches: the classes come in no predictable order. Every
     // bad y gives the same message, so learning of it after the pass is enough.
     std::size_t n1 = 0;
@@ -38,38 +38,34 @@ ClassKeys kept_keys(std::span<const double> x, std::span<const std::int32_t> y) 
         throw std::invalid_argument("lorenz_curve: se necesitan ambas clases");
     }
 
-    ClassKeys keys;
-    keys.non_event.resize(kept - n1);
-    keys.event.resize(n1);
-    std::uint64_t* out[2] = {keys.non_event.data(), keys.event.data()};
+    KeptKeys kept_keys{ClassKeys(kept)};
+    ClassKeys& keys = kept_keys.keys;
     bool zero_seen = false;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double v = x[i];
         if (std::isnan(v)) continue;
         if (v == 0.0 && !zero_seen) {
-            keys.first_zero = v;
+            kept_keys.first_zero = v;
             zero_seen = true;
         }
         // -0.0 + 0.0 is +0.0: both zeros get one key, as they form one group.
-        *out[y[i] == 1]++ = order_key(v + 0.0);
+        keys.add(order_key(v + 0.0), static_cast<unsigned>(y[i] == 1));
     }
-    radix_sort(keys.non_event);
-    radix_sort(keys.event);
-    return keys;
+    keys.sort();
+    return kept_keys;
 }
 
 }  // namespace
 
-LorenzCurve lorenz_curve(std::span<const double> x, std::span<const std::int32_t> y) {
-    const ClassKeys keys = kept_keys(x, y);
-    const auto& a = keys.non_event;
-    const auto& b = keys.event;
-    const auto total0 = static_cast<double>(a.size());
-    const auto total1 = static_cast<double>(b.size());
+template <class Target>
+LorenzCurve lorenz_curve(std::span<const double> x, std::span<const Target> y) {
+    const KeptKeys kept = kept_keys(x, y);
+    const auto total0 = static_cast<double>(kept.keys.class0().size());
+    const auto total1 = static_cast<double>(kept.keys.class1().size());
 
     LorenzCurve curve{{}, 0.0, 0.0};
     // An upper bound; the pages past the last point are never touched.
-    curve.points.reserve(a.size() + b.size());
+    curve.points.reserve(kept.keys.class0().size() + kept.keys.class1().size());
     std::size_t c0 = 0;
     std::size_t c1 = 0;
     double prev_ne = 0.0;
@@ -81,35 +77,30 @@ LorenzCurve lorenz_curve(std::span<const double> x, std::span<const std::int32_t
         // Trapezoid from the previous point; the curve starts at (0, 0).
         area += (e + prev_e) * (ne - prev_ne) * 0.5;
         const double group = from_order_key(key);
-        curve.points.push_back({group == 0.0 ? keys.first_zero : group, ne, e});
+        curve.points.push_back({group == 0.0 ? kept.first_zero : group, ne, e});
         prev_ne = ne;
         prev_e = e;
     };
-    // Both runs are non-empty, so the first group is the smaller head.
-    std::uint64_t current = b[0] < a[0] ? b[0] : a[0];
-    auto take = [&](std::uint64_t key, bool event) {
+    // Both classes are present, so the first group is the smaller head.
+    const std::uint64_t head0 = kept.keys.class0()[0];
+    const std::uint64_t head1 = kept.keys.class1()[0];
+    std::uint64_t current = head1 < head0 ? head1 : head0;
+    merge_classes(kept.keys, [&](std::uint64_t key, bool event) {
         if (key != current) {
             close_group(current);
             current = key;
         }
         c1 += static_cast<std::size_t>(event);
         c0 += static_cast<std::size_t>(!event);
-    };
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool event = b[j] < a[i];
-        take(event ? b[j] : a[i], event);
-        i += static_cast<std::size_t>(!event);
-        j += static_cast<std::size_t>(event);
-    }
-    for (; i < a.size(); ++i) take(a[i], false);
-    for (; j < b.size(); ++j) take(b[j], true);
+    });
     close_group(current);
 
     curve.auc = 1.0 - area;
     curve.gini = (curve.auc + curve.auc) - 1.0;
     return curve;
 }
+
+template LorenzCurve lorenz_curve(std::span<const double>, std::span<const std::int32_t>);
+template LorenzCurve lorenz_curve(std::span<const double>, std::span<const double>);
 
 }  // namespace tembrolin

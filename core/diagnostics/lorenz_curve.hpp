@@ -21,6 +21,9 @@ struct LorenzCurve {
 
 // The Lorenz curve of x against a 0/1 target, with its AUC and Gini. Observations
 // whose x is NaN are dropped; the caller has checked that x and y match in length.
-LorenzCurve lorenz_curve(std::span<const double> x, std::span<const std::int32_t> y);
+// y keeps the caller's values (int32 or double), so any that is not exactly 0
+// or 1 is refused, never rounded into a class first.
+template <class Target>
+LorenzCurve lorenz_curve(std::span<const double> x, std::span<const Target> y);
 
 }  // namespace tembrolin

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "prep/cut_points.hpp"
+#include "prep/preprocess.hpp"
 
 namespace tembrolin {
 
@@ -35,12 +35,16 @@ std::vector<SegmentEvaluation> mdlp_search(const CutPointTable& table, const Mdl
     return evaluations;
 }
 
-std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x,
-                                         std::span<const std::int32_t> y,
+std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x, std::span<const std::int32_t> y,
                                          const MdlpParams& params) {
-    const CutPointTable table = compute_boundaries(x, y);
-    if (table.size() < 2) return {};
-    return mdlp_search(table, params);
+    return mdlp_search(compute_boundaries(x, y), params);
+}
+
+std::vector<SegmentEvaluation> mdlp_raw_core(std::span<const double> x, std::span<const double> y,
+                                             std::optional<double> value, double percentile,
+                                             const MdlpParams& params) {
+    const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
+    return mdlp_core(sample.x, sample.y, params);
 }
 
 }  // namespace tembrolin

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
-#include "mdlp/params.hpp"
 #include "mdlp/segment_evaluation.hpp"
-#include "types/cut_point_table.hpp"
+#include "prep/cut_points.hpp"
 
 namespace tembrolin {
 
@@ -16,8 +16,13 @@ namespace tembrolin {
 std::vector<SegmentEvaluation> mdlp_search(const CutPointTable& table, const MdlpParams& params);
 
 // The cut points of a clean sample taken as given, then the search.
-std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x,
-                                         std::span<const std::int32_t> y,
+std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x, std::span<const std::int32_t> y,
                                          const MdlpParams& params);
+
+// Preprocessing of a raw sample, then mdlp_core on it. The caller has checked
+// that x and y have the same length.
+std::vector<SegmentEvaluation> mdlp_raw_core(std::span<const double> x, std::span<const double> y,
+                                             std::optional<double> value, double percentile,
+                                             const MdlpParams& params);
 
 }  // namespace tembrolin

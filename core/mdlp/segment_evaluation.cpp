@@ -2,23 +2,16 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "mdlp/entropy_screen.hpp"
 
 namespace tembrolin {
 namespace {
 
 // log2(3^2 - 2): the structure term of the two-class acceptance test.
 constexpr double log2_of_7 = 2.807354922057604;
-
-// The table may come from a caller with any int64 counts. Differences and sums
-// wrap around in two's complement, so an absurd table gives a defined (if
-// meaningless) result; on a real table nothing overflows and nothing changes.
-std::int64_t wrapping_add(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
-}
-
-std::int64_t wrapping_sub(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
-}
 
 bool rate_rule_active(const MdlpParams& params) {
     return (params.monotonicity == MonotonicityMode::event_rate ||
@@ -36,23 +29,35 @@ bool rates_in_direction(std::int64_t l1, std::int64_t nL, std::int64_t r1, std::
 
 }  // namespace
 
+MonotonicityMode validate_monotonicity(std::int32_t monotonicity) {
+    if (monotonicity < 0 || monotonicity > 3) {
+        throw std::invalid_argument("monotonicity debe estar en 0..3");
+    }
+    return static_cast<MonotonicityMode>(monotonicity);
+}
+
 SegmentSpan make_segment(const CutPointTable& table, std::uint64_t L, std::uint64_t R) {
-    SegmentSpan segment{L, R, 0, 0, 0, 0};
-    if (table.empty() || L >= R || R >= table.size()) return segment;
-    segment.base_c0 = table[L].c0;
-    segment.base_c1 = table[L].c1;
-    segment.seg_c0 = wrapping_sub(table[R].c0, table[L].c0);
-    segment.seg_c1 = wrapping_sub(table[R].c1, table[L].c1);
-    return segment;
+    return {L,
+            R,
+            table[L].c0,
+            table[L].c1,
+            wrapping_sub(table[R].c0, table[L].c0),
+            wrapping_sub(table[R].c1, table[L].c1)};
 }
 
 SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
                                    const MdlpParams& params) {
+    static const ScanWidth widest = widest_scan_width();
+    return evaluate_segment(table, segment, params, widest);
+}
+
+SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan& segment,
+                                   const MdlpParams& params, ScanWidth width) {
     SegmentEvaluation result;
     const std::uint64_t L = segment.L;
     const std::uint64_t R = segment.R;
     const std::int64_t N = wrapping_add(segment.seg_c0, segment.seg_c1);
-    if (table.empty() || L >= R || R >= table.size() || N <= 1) return result;
+    if (N <= 1) return result;
 
     const double n = static_cast<double>(N);
     const double H = binary_entropy(segment.seg_c0, segment.seg_c1);
@@ -65,18 +70,18 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
     double best_HL = 0.0;
     double best_HR = 0.0;
     const CutPoint* records = table.data();
-    for (std::uint64_t i = L + 1; i < R; ++i) {
+    const auto consider = [&](std::uint64_t i) {
         const std::int64_t l0 = wrapping_sub(records[i].c0, segment.base_c0);
         const std::int64_t l1 = wrapping_sub(records[i].c1, segment.base_c1);
         const std::int64_t nL = wrapping_add(l0, l1);
-        if (nL <= minobs) continue;
+        if (nL <= minobs) return;
         const std::int64_t r0 = wrapping_sub(segment.seg_c0, l0);
         const std::int64_t r1 = wrapping_sub(segment.seg_c1, l1);
         const std::int64_t nR = wrapping_add(r0, r1);
-        if (nR <= minobs) continue;
+        if (nR <= minobs) return;
         // Checked before the entropies, which do not depend on it: a cut that
         // breaks the rule costs no logarithm.
-        if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) continue;
+        if (rule && !rates_in_direction(l1, nL, r1, nR, params.mono_dir)) return;
         const double HL = binary_entropy(l0, l1);
         const double HR = binary_entropy(r0, r1);
         const double w = (static_cast<double>(nR) * HR + static_cast<double>(nL) * HL) / n;
@@ -87,6 +92,14 @@ SegmentEvaluation evaluate_segment(const CutPointTable& table, const SegmentSpan
             best_HL = HL;
             best_HR = HR;
         }
+    };
+    // The screen passes on the exact evaluation only the cuts that may win, in
+    // ascending order, so the lowest index still wins a tie.
+    std::vector<std::uint64_t> candidates;
+    if (width != ScanWidth::plain && screen_segment(table, segment, params, width, candidates)) {
+        for (const std::uint64_t i : candidates) consider(i);
+    } else {
+        for (std::uint64_t i = L + 1; i < R; ++i) consider(i);
     }
     if (!std::isfinite(best)) return result;
 

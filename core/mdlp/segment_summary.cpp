@@ -9,7 +9,8 @@
 #include <utility>
 
 #include "mdlp/search.hpp"
-#include "prep/cut_points.hpp"
+#include "sort/order_statistics.hpp"
+#include "sort/sorted_search.hpp"
 
 namespace tembrolin {
 namespace {
@@ -18,8 +19,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 
 SegmentRow segment_row(double left, double right, std::int64_t c0, std::int64_t c1) {
     const std::int64_t total = c0 + c1;
-    const double p1 = total > 0 ? static_cast<double>(c1) / static_cast<double>(total) : 0.0;
-    return {left, right, c0, c1, total, p1};
+    return {left, right, c0, c1, total, share(c1, total)};
 }
 
 // The accepted cut records in ascending order of their cut value. The total
@@ -39,22 +39,17 @@ std::vector<std::uint64_t> accepted_cuts_by_value(const std::vector<SegmentEvalu
     return cuts;
 }
 
-double median_of_sorted(const double* values, std::size_t count) {
-    const std::size_t m = count / 2;
-    if (count % 2 == 1) return values[m];
-    return (values[m] - values[m - 1]) * 0.5 + values[m - 1];
-}
-
-double mean_of(const double* values, std::size_t count) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < count; ++i) sum += values[i];  // ascending, for repeatable bits
-    return sum / static_cast<double>(count);
-}
-
-double representative_of(const double* values, std::size_t count, Representative representative) {
-    if (count == 0) return std::numeric_limits<double>::quiet_NaN();
-    return representative == Representative::median ? median_of_sorted(values, count)
-                                                    : mean_of(values, count);
+// The representative of a segment's x, already sorted: the mean adds them in
+// ascending order from 0.0.
+double segment_representative(std::span<const double> values, Representative representative) {
+    return representative_value(
+        representative, values.size(),
+        [values] {
+            double sum = 0.0;
+            for (const double v : values) sum += v;
+            return sum;
+        },
+        [values] { return value_at(values, median_position(values.size())); });
 }
 
 }  // namespace
@@ -71,26 +66,23 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
     CutPoint prev{-infinity, 0, 0};
     for (const std::uint64_t k : cuts) {
         const CutPoint& cut = table[k];
-        result.segments.push_back(segment_row(prev.pto_corte, cut.pto_corte, cut.c0 - prev.c0,
-                                              cut.c1 - prev.c1));
+        result.segments.push_back(
+            segment_row(prev.pto_corte, cut.pto_corte, cut.c0 - prev.c0, cut.c1 - prev.c1));
         prev = cut;
     }
     const CutPoint& last = table.back();
-    result.segments.push_back(segment_row(prev.pto_corte, infinity, last.c0 - prev.c0,
-                                          last.c1 - prev.c1));
+    result.segments.push_back(
+        segment_row(prev.pto_corte, infinity, last.c0 - prev.c0, last.c1 - prev.c1));
     return result;
 }
 
 std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
                                             const MdlpResult& result,
                                             Representative representative) {
-    const std::vector<double>& x = sample.x;
+    const std::span<const double> x = sample.x;
     const std::size_t n = x.size();
     // Shares of the kept observations plus the missing bucket: all rows add up to 1.
     const std::uint64_t base = n + sample.n_missing;
-    auto share = [base](std::uint64_t count) {
-        return base > 0 ? static_cast<double>(count) / static_cast<double>(base) : 0.0;
-    };
 
     std::vector<BinarySummaryRow> rows;
     rows.reserve(result.segments.size() + (sample.n_missing > 0 ? 1 : 0));
@@ -98,10 +90,7 @@ std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
     for (const SegmentRow& segment : result.segments) {
         const std::size_t upper =
             std::isfinite(segment.right)
-                ? static_cast<std::size_t>(
-                      std::upper_bound(x.begin() + static_cast<std::ptrdiff_t>(pos), x.end(),
-                                       segment.right) -
-                      x.begin())
+                ? pos + count_elements<Side::at_or_below>(x.subspan(pos), segment.right)
                 : n;
         const std::size_t count = upper - pos;
         // Every cut lies in [lower, upper) of its two neighbours, so the table's
@@ -110,21 +99,28 @@ std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
             throw std::logic_error("fit_mdlp_full: el resumen no coincide con los segmentos MDLP");
         }
         rows.push_back({segment.left, segment.right, static_cast<std::int64_t>(count),
-                        share(count), segment.c0, segment.c1, segment.p1,
-                        representative_of(x.data() + pos, count, representative)});
+                        share<std::uint64_t>(count, base), segment.c0, segment.c1, segment.p1,
+                        segment_representative(x.subspan(pos, count), representative)});
         pos = upper;
     }
     if (sample.n_missing > 0) {
         const double nan = std::numeric_limits<double>::quiet_NaN();
         rows.push_back({nan, nan, static_cast<std::int64_t>(sample.n_missing),
-                        share(sample.n_missing),
-                        static_cast<std::int64_t>(sample.missing_c0),
+                        share(sample.n_missing, base), static_cast<std::int64_t>(sample.missing_c0),
                         static_cast<std::int64_t>(sample.missing_c1),
-                        static_cast<double>(sample.missing_c1) /
-                            static_cast<double>(sample.n_missing),
-                        nan});
+                        share(sample.missing_c1, sample.n_missing), nan});
     }
     return rows;
+}
+
+MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
+                                  std::optional<double> value, double percentile,
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates) {
+    const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
+    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params, candidates);
+    std::vector<BinarySummaryRow> rows = fit_mdlp_full(sample, mdlp, representative);
+    return {std::move(mdlp.evaluations), std::move(rows), sample.counts};
 }
 
 }  // namespace tembrolin

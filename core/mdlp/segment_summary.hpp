@@ -1,14 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
-#include "mdlp/params.hpp"
+#include "binning/bin_summaries.hpp"
 #include "mdlp/segment_evaluation.hpp"
 #include "prep/cut_points.hpp"
-#include "types/binary_summary_row.hpp"
-#include "types/preprocessed_sample.hpp"
+#include "prep/preprocess.hpp"
 #include "types/representative.hpp"
 
 namespace tembrolin {
@@ -28,6 +28,13 @@ struct MdlpResult {
     std::vector<SegmentRow> segments;            // ascending in x
 };
 
+// Everything the one-call report returns.
+struct MdlpFullResult {
+    std::vector<SegmentEvaluation> evaluations;
+    std::vector<BinarySummaryRow> rows;
+    PreprocessingCounts counts;
+};
+
 // The search over the candidate cuts of a clean sorted sample, then its accepted
 // cuts as the final segments from -inf to +inf.
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
@@ -40,5 +47,12 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
 std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
                                             const MdlpResult& result,
                                             Representative representative);
+
+// Preprocessing, search, final segments and their report with the missing row.
+// The caller has checked that x and y have the same length.
+MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
+                                  std::optional<double> value, double percentile,
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates);
 
 }  // namespace tembrolin

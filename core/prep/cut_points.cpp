@@ -57,8 +57,7 @@ CutPointTable compute_boundaries(std::span<const double> x, std::span<const std:
     return table;
 }
 
-CutPointTable compute_group_boundaries(std::span<const double> x,
-                                       std::span<const std::int32_t> y) {
+CutPointTable compute_group_boundaries(std::span<const double> x, std::span<const std::int32_t> y) {
     const std::size_t n = x.size();
     CutPointTable table;
     if (n == 0) return table;

@@ -3,15 +3,27 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
-
-#include "types/cut_point_table.hpp"
+#include <vector>
 
 namespace tembrolin {
 
+// One candidate cut with the class counts of every observation before it.
+// pto_corte ("cut point") is the system's own name for the cut's value.
+struct CutPoint {
+    double pto_corte;
+    std::int64_t c0;
+    std::int64_t c1;
+};
+
+// Framed by a first record at the smallest x with zero counts and a last one at
+// the largest x with the totals; the difference of two records' counts is the
+// class count between their cuts.
+using CutPointTable = std::vector<CutPoint>;
+
 // Which changes of x may carry a candidate cut.
-enum class CandidateRule : int {
-    neighbour = 0,  // x and the class both change between neighbours (compute_boundaries)
-    boundary = 1,   // x changes between two groups that are not both pure in one class
+enum class CandidateRule {
+    neighbour,  // x and the class both change between neighbours (compute_boundaries)
+    boundary,   // x changes between two groups that are not both pure in one class
 };
 
 // "boundary" or "neighbour", compared whole and case-sensitively.

@@ -1,11 +1,35 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
-
-#include "types/preprocessed_sample.hpp"
+#include <vector>
 
 namespace tembrolin {
+
+// How the raw observations were sorted into groups and the target binarised:
+// what the one-call report returns as its metadata.
+struct PreprocessingCounts {
+    std::uint64_t n_input = 0;
+    std::uint64_t n_used = 0;
+    std::uint64_t n_missing_x = 0;
+    std::uint64_t n_missing_y = 0;
+    std::uint64_t n_missing_both = 0;
+    std::uint64_t n_non_finite = 0;
+    bool target_was_binary = true;
+    double threshold = 0.0;
+};
+
+// The kept observations, sorted by x (class 0 first within equal x), with the
+// class tally of the observations whose x is missing and the counts above.
+struct PreprocessedSample {
+    std::vector<double> x;
+    std::vector<std::int32_t> y;
+    std::uint64_t n_missing = 0;
+    std::uint64_t missing_c0 = 0;
+    std::uint64_t missing_c1 = 0;
+    PreprocessingCounts counts;
+};
 
 // Drops missing and infinite observations (counting them by kind), binarises a
 // continuous target at `value` or at the `percentile` of the kept targets, and

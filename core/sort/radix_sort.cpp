@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <memory>
 
 namespace tembrolin {
 namespace {
@@ -21,7 +22,13 @@ std::size_t digit(std::uint64_t key, std::size_t pass) {
 
 }  // namespace
 
-void radix_sort(std::vector<std::uint64_t>& keys) {
+void radix_sort(std::span<std::uint64_t> keys) {
+    // Left uninitialised: every pass writes each element before reading it.
+    const auto scratch = std::make_unique_for_overwrite<std::uint64_t[]>(keys.size());
+    radix_sort(keys, {scratch.get(), keys.size()});
+}
+
+void radix_sort(std::span<std::uint64_t> keys, std::span<std::uint64_t> scratch) {
     const std::size_t n = keys.size();
     if (n < small_input) {
         std::sort(keys.begin(), keys.end());
@@ -31,7 +38,6 @@ void radix_sort(std::vector<std::uint64_t>& keys) {
     for (const std::uint64_t key : keys) {
         for (std::size_t pass = 0; pass < digit_count; ++pass) ++counts[pass][digit(key, pass)];
     }
-    std::vector<std::uint64_t> scratch(n);
     std::uint64_t* from = keys.data();
     std::uint64_t* to = scratch.data();
     for (std::size_t pass = 0; pass < digit_count; ++pass) {
@@ -48,7 +54,7 @@ void radix_sort(std::vector<std::uint64_t>& keys) {
         std::swap(from, to);
     }
     // An odd number of passes leaves the sorted keys in the scratch buffer.
-    if (from != keys.data()) keys.swap(scratch);
+    if (from != keys.data()) std::copy(from, from + n, keys.data());
 }
 
 void sort_doubles(std::vector<double>& values) {

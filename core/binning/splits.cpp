@@ -1,12 +1,12 @@
-#include "binning/equal_width_splits.hpp"
+#include "binning/splits.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <stdexcept>
-#include <vector>
 
-#include "binning/finite_values.hpp"
-#include "binning/quantile.hpp"
+#include "binning/quantiles.hpp"
+#include "sort/radix_sort.hpp"
 
 namespace tembrolin {
 namespace {
@@ -26,7 +26,7 @@ Range full_range(std::span<const double> x) {
         if (!found || v > r.hi) r.hi = v;
         found = true;
     }
-    if (!found) throw std::invalid_argument("binning: x no contiene valores finitos");
+    require_finite_values(found ? 1 : 0);
     return r;
 }
 
@@ -69,15 +69,43 @@ Range find_range(std::span<const double> x, RangeMode range, double lower_quanti
     throw std::invalid_argument("range debe ser 'full', 'quantile' o 'iqr'");
 }
 
+void require_bins(std::uint64_t n_bins) {
+    if (n_bins == 0) throw std::invalid_argument("binning: n_bins debe ser al menos 1");
+}
+
+// Room for the n_bins - 1 split points of n_bins >= 2 bins; a count beyond what
+// a vector can hold is a memory failure, never a length error or a wrapped size.
+SplitPoints reserve_split_points(std::uint64_t n_bins) {
+    SplitPoints out;
+    if (n_bins - 1 > out.max_size()) throw std::bad_alloc();
+    out.reserve(static_cast<std::size_t>(n_bins - 1));
+    return out;
+}
+
 }  // namespace
+
+std::optional<SplitMethod> split_method_named(std::string_view name) {
+    if (name == "equal_width") return SplitMethod::equal_width;
+    if (name == "quantile") return SplitMethod::quantile;
+    if (name == "custom") return SplitMethod::custom;
+    return std::nullopt;
+}
+
+RangeMode parse_range_mode(std::string_view name) {
+    if (name == "full") return RangeMode::full;
+    if (name == "quantile") return RangeMode::quantile;
+    if (name == "iqr") return RangeMode::iqr;
+    throw std::invalid_argument("range debe ser 'full', 'quantile' o 'iqr'");
+}
 
 SplitPoints equal_width_splits(std::span<const double> x, std::uint64_t n_bins, RangeMode range,
                                double lower_quantile, double upper_quantile, double k) {
-    if (n_bins == 0) throw std::invalid_argument("binning: n_bins debe ser al menos 1");
+    require_bins(n_bins);
     const auto [lo, hi] = find_range(x, range, lower_quantile, upper_quantile, k);
     if (n_bins == 1 || lo == hi) return {};
     SplitPoints out = reserve_split_points(n_bins);
     const auto bins = static_cast<double>(n_bins);
+    // w: the width of one bin.
     double w = (hi - lo) / bins;
     // Two finite bounds more than the largest double apart: divide each first.
     if (std::isinf(hi - lo) && std::isfinite(lo) && std::isfinite(hi)) w = hi / bins - lo / bins;
@@ -86,6 +114,39 @@ SplitPoints equal_width_splits(std::span<const double> x, std::uint64_t n_bins, 
         const double e = static_cast<double>(i) * w + lo;
         if (std::isfinite(e) && (out.empty() || e > out.back())) out.push_back(e);
     }
+    return out;
+}
+
+SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins) {
+    require_bins(n_bins);
+    const FiniteHistogram histogram = histogram_of_finite(x);
+    // Only compared with ==, < and >=, where -0.0 and +0.0 are alike.
+    const double min = histogram.min;
+    const double max = histogram.max;
+    if (n_bins == 1 || min == max) return {};
+    SplitPoints out = reserve_split_points(n_bins);
+    for (const double e : quantiles_of_finite(x, histogram, n_bins)) {
+        // A split at the largest value would leave the last bin empty; one at
+        // the smallest still separates it from the rest.
+        if (std::isfinite(e) && e >= min && e < max && (out.empty() || e > out.back())) {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+SplitPoints prepare_splits(std::span<const double> values) {
+    SplitPoints out;
+    out.reserve(values.size());
+    for (const double v : values) {
+        if (!std::isfinite(v)) {
+            throw std::invalid_argument("binning: los puntos de corte deben ser finitos");
+        }
+        out.push_back(v);
+    }
+    // The radix sort puts -0.0 before +0.0, so a pair of zeros always keeps -0.0.
+    sort_doubles(out);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 
