@@ -2,7 +2,8 @@
 
 from typing import Any, Literal, SupportsFloat
 
-from numpy.typing import ArrayLike
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
 
 def mdlp_fit(
     x: ArrayLike,
@@ -35,3 +36,16 @@ def lorenz_counts(values: ArrayLike, c0: ArrayLike, c1: ArrayLike) -> dict[str, 
 def compare_counts(
     reference: ArrayLike, current: ArrayLike, epsilon: float = 1e-12
 ) -> dict[str, Any]: ...
+def counted_order_statistics(
+    values: ArrayLike, counts: ArrayLike, positions: ArrayLike
+) -> NDArray[np.float64]: ...
+def counted_binning_splits(
+    values: ArrayLike,
+    counts: ArrayLike,
+    method: Literal["equal_width", "quantile"],
+    n_bins: int,
+    range: Literal["full", "quantile", "iqr"],
+    lower_quantile: float,
+    upper_quantile: float,
+    k: float,
+) -> NDArray[np.float64]: ...

@@ -1,6 +1,9 @@
+#include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "binning/splits.hpp"
 #include "diagnostics/compare_distributions.hpp"
 #include "diagnostics/lorenz_curve.hpp"
 #include "glue.hpp"
@@ -8,6 +11,8 @@
 #include "mdlp_report.hpp"
 #include "prep/value_counts.hpp"
 #include "record_forms.hpp"
+#include "sort/order_statistics.hpp"
+#include "sort/radix_sort.hpp"
 
 // The package's own native module: what the package needs beyond the core's
 // seventeen functions, which stay as they are in _tembrolin. The functions on
@@ -107,15 +112,68 @@ py::dict lorenz_counts(const carray<double>& values, const carray<std::int64_t>&
     return d;
 }
 
-std::vector<std::uint64_t> bin_counts(const carray<std::int64_t>& counts) {
+std::vector<std::uint64_t> non_negative(const carray<std::int64_t>& counts, const char* message) {
     std::vector<std::uint64_t> out;
     for (const std::int64_t c : flat(counts)) {
-        if (c < 0) {
-            throw std::invalid_argument("compare_distributions: los conteos no pueden ser negativos");
-        }
+        if (c < 0) throw std::invalid_argument(message);
         out.push_back(static_cast<std::uint64_t>(c));
     }
     return out;
+}
+
+std::vector<std::uint64_t> bin_counts(const carray<std::int64_t>& counts) {
+    return non_negative(counts, "compare_distributions: los conteos no pueden ser negativos");
+}
+
+// Ascending values (by sort key, no NaN) with their counts, which must add up
+// below 2**63.
+std::vector<std::uint64_t> sequence_counts(const carray<double>& values,
+                                           const carray<std::int64_t>& counts) {
+    require_same_length(values, counts, "counts: values y counts deben tener la misma longitud");
+    const std::span<const double> v = flat(values);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (std::isnan(v[i]) || (i > 0 && !(order_key(v[i - 1]) < order_key(v[i])))) {
+            throw std::invalid_argument("counts: values deben ser distintos, sin NaN y crecientes");
+        }
+    }
+    std::vector<std::uint64_t> out = non_negative(counts, "counts: los conteos no pueden ser negativos");
+    std::uint64_t total = 0;
+    for (const std::uint64_t c : out) {
+        if (__builtin_add_overflow(total, c, &total) || total >> 63 != 0) {
+            throw std::invalid_argument("counts: los conteos suman más de lo que cabe en int64");
+        }
+    }
+    return out;
+}
+
+py::array_t<double> counted_order_statistics(const carray<double>& values,
+                                             const carray<std::int64_t>& counts,
+                                             const carray<double>& positions) {
+    const CountedSequence sequence(flat(values), sequence_counts(values, counts));
+    std::vector<double> out;
+    for (const double h : flat(positions)) {
+        if (!(h >= 0.0 && h <= static_cast<double>(sequence.size()) - 1.0)) {
+            throw std::invalid_argument("counts: cada posición debe estar entre 0 y n - 1");
+        }
+        out.push_back(value_at(sequence, position_at(sequence.size(), h)));
+    }
+    return to_array(out);
+}
+
+py::array_t<double> counted_binning_splits(const carray<double>& values,
+                                           const carray<std::int64_t>& counts,
+                                           const std::string& method, std::uint64_t n_bins,
+                                           const std::string& range, double lower_quantile,
+                                           double upper_quantile, double k) {
+    const std::vector<std::uint64_t> repeats = sequence_counts(values, counts);
+    const std::optional<SplitMethod> chosen = split_method_named(method);
+    if (!chosen || *chosen == SplitMethod::custom) {
+        throw std::invalid_argument("binning: method no reconocido");
+    }
+    const RangeMode mode = *chosen == SplitMethod::equal_width ? parse_range_mode(range)
+                                                                : RangeMode::full;
+    return to_array(counted_splits(*chosen, flat(values), repeats, n_bins, mode, lower_quantile,
+                                   upper_quantile, k));
 }
 
 py::dict compare_bin_counts(const carray<std::int64_t>& reference,
@@ -154,6 +212,15 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           py::arg("representative") = "median", py::arg("candidates") = "boundary",
           "mdlp_fit sobre la muestra que describen los conteos de value_counts (y de 0/1): el "
           "mismo resultado, bit a bit");
+    m.def("counted_order_statistics", &counted_order_statistics, py::arg("values"),
+          py::arg("counts"), py::arg("positions"),
+          "Valor en cada posición h (0 <= h <= n - 1, interpolando entre los dos estadísticos de "
+          "orden vecinos) de la muestra ordenada que describen values repetidos counts veces");
+    m.def("counted_binning_splits", &counted_binning_splits, py::arg("values"), py::arg("counts"),
+          py::arg("method"), py::arg("n_bins"), py::arg("range"), py::arg("lower_quantile"),
+          py::arg("upper_quantile"), py::arg("k"),
+          "binning_splits ('equal_width' o 'quantile') de la muestra que describen values "
+          "repetidos counts veces: los mismos cortes, bit a bit");
     m.def("lorenz_counts", &lorenz_counts, py::arg("values"), py::arg("c0"), py::arg("c1"),
           "Curva de Lorenz, AUC y Gini a partir de los conteos de cada clase por valor");
     m.def("compare_counts", &compare_bin_counts, py::arg("reference"), py::arg("current"),

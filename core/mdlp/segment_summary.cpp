@@ -58,37 +58,45 @@ struct PlainSample {
 };
 
 // The same sample spelled out by runs, positions counted in observations.
-struct RunSample {
-    std::span<const SampleRun> runs;
-    std::vector<std::size_t> ends;  // position after each run's last observation
+class RunSample {
+  public:
+    explicit RunSample(std::span<const SampleRun> runs)
+        : x_(runs.size()), counts_(runs.size()), sequence_(init(runs)) {}
+    RunSample(const RunSample&) = delete;  // the sequence points into x_
+    RunSample& operator=(const RunSample&) = delete;
 
-    explicit RunSample(std::span<const SampleRun> r) : runs(r), ends(r.size()) {
-        std::size_t end = 0;
-        for (std::size_t i = 0; i < r.size(); ++i) ends[i] = end += static_cast<std::size_t>(r[i].count);
-    }
-    std::size_t size() const { return ends.empty() ? 0 : ends.back(); }
+    std::size_t size() const { return sequence_.size(); }
     std::size_t upper(std::size_t pos, double v) const {
         // The first run with x above v starts there; runs are ascending in x.
-        const auto above = std::partition_point(runs.begin(), runs.end(),
-                                                [v](const SampleRun& run) { return run.x <= v; });
-        const auto k = static_cast<std::size_t>(above - runs.begin());
-        return std::max(pos, k == 0 ? 0 : ends[k - 1]);
+        const auto k = static_cast<std::size_t>(
+            std::upper_bound(x_.begin(), x_.end(), v) - x_.begin());
+        return std::max(pos, k == 0 ? 0 : sequence_.ends()[k - 1]);
     }
-    std::size_t run_of(std::size_t i) const {
-        return static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), i) - ends.begin());
-    }
-    double at(std::size_t i) const { return runs[run_of(i)].x; }
+    double at(std::size_t i) const { return sequence_.at(i); }
     double sum(std::size_t pos, std::size_t count) const {
         double total = 0.0;
         if (count == 0) return total;
         std::size_t i = pos;
-        for (std::size_t k = run_of(pos); i < pos + count; ++k) {
-            for (const std::size_t end = std::min(ends[k], pos + count); i < end; ++i) {
-                total += runs[k].x;
+        for (std::size_t k = sequence_.run_of(pos); i < pos + count; ++k) {
+            for (const std::size_t end = std::min(sequence_.ends()[k], pos + count); i < end;
+                 ++i) {
+                total += x_[k];
             }
         }
         return total;
     }
+
+  private:
+    CountedSequence init(std::span<const SampleRun> runs) {
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            x_[k] = runs[k].x;
+            counts_[k] = static_cast<std::uint64_t>(runs[k].count);
+        }
+        return {x_, counts_};
+    }
+    std::vector<double> x_;
+    std::vector<std::uint64_t> counts_;
+    CountedSequence sequence_;
 };
 
 // Recounts each segment on the sorted sample, adds its share and representative
