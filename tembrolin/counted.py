@@ -112,7 +112,9 @@ def _mean(values: np.ndarray, weights: np.ndarray) -> float:
     if m == 0:
         return math.nan
     kept = weights > 0
-    return float(np.sum(values[kept] * weights[kept])) / m
+    # Infinities and overflow give inf or NaN, as the core's sum does.
+    with np.errstate(over="ignore", invalid="ignore"):
+        return float(np.sum(values[kept] * weights[kept])) / m
 
 
 def direction_of(counts: dict) -> str:
