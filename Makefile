@@ -11,7 +11,7 @@ CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp')
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench lint lint-ruff lint-format lint-cpp lint-stub clean FORCE
+.PHONY: demo test test-sanitize bench bench-dask lint lint-ruff lint-format lint-cpp lint-stub clean FORCE
 
 $(PY):
 	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
@@ -75,6 +75,11 @@ bench: $(VENV)/.built
 	# The source tree goes last on the path, so the installed tembrolin (with its built
 	# _native) is the one imported and bench/ is still found.
 	$(PY) -P -c "import runpy, sys; sys.path.append('.'); runpy.run_module('bench', run_name='__main__')"
+
+# Binner.fit on a local Dask cluster of 2 workers, 10^8 rows made on the workers.
+bench-dask: $(VENV)/.built
+	$(PY) -P -c "import runpy, sys; sys.path.append('.'); \
+	    runpy.run_module('bench.cluster', run_name='__main__')"
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
 lint: lint-ruff lint-format lint-cpp lint-stub

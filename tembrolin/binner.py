@@ -258,6 +258,7 @@ class Binner(TransformerMixin, BaseEstimator):
         elif hasattr(self, "feature_names_in_"):
             del self.feature_names_in_
         self.columns_ = dict(zip(names, fitted, strict=True))
+        self.__dict__.pop("merged_entries_", None)  # a cluster fit's, set after this
         self.target_type_ = "binary" if binary else "continuous"
         self.threshold_ = cut
 

@@ -333,6 +333,10 @@ def fit(
             counted.with_target_summaries(b, targets[b.name] + totals_targets) for b in fitted
         ]
     binner._set_fitted(names, True, fitted, binary, classes.threshold)
+    binner.merged_entries_ = {
+        name: sum(counted.entries(t) for t in (c.regular, *c.special.values()))
+        for name, c in merged.columns.items()
+    }
     return binner
 
 
