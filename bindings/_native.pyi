@@ -42,9 +42,9 @@ def counted_order_statistics(
 def counted_binning_splits(
     values: ArrayLike,
     counts: ArrayLike,
-    method: Literal["equal_width", "quantile"],
+    method: str,
     n_bins: int,
-    range: Literal["full", "quantile", "iqr"],
+    range: str,
     lower_quantile: float,
     upper_quantile: float,
     k: float,

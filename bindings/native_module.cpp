@@ -83,8 +83,9 @@ py::dict mdlp_fit_counts(const py::dict& counts, std::int64_t minobs, std::int32
                          std::int32_t mono_dir, double alpha_pos, double beta_struct,
                          bool force_first_split, const std::string& representative,
                          const std::string& candidates) {
-    const MdlpParams params{alpha_pos,        beta_struct, minobs, mono_dir,
-                            validate_monotonicity(monotonicity), force_first_split};
+    const MdlpParams params{
+        alpha_pos,        beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
+        force_first_split};
     const ValueCounts sample = counts_from(counts);
     MdlpFullResult result;
     {
@@ -136,7 +137,8 @@ std::vector<std::uint64_t> sequence_counts(const carray<double>& values,
             throw std::invalid_argument("counts: values deben ser distintos, sin NaN y crecientes");
         }
     }
-    std::vector<std::uint64_t> out = non_negative(counts, "counts: los conteos no pueden ser negativos");
+    std::vector<std::uint64_t> out =
+        non_negative(counts, "counts: los conteos no pueden ser negativos");
     std::uint64_t total = 0;
     for (const std::uint64_t c : out) {
         if (__builtin_add_overflow(total, c, &total) || total >> 63 != 0) {
@@ -170,8 +172,8 @@ py::array_t<double> counted_binning_splits(const carray<double>& values,
     if (!chosen || *chosen == SplitMethod::custom) {
         throw std::invalid_argument("binning: method no reconocido");
     }
-    const RangeMode mode = *chosen == SplitMethod::equal_width ? parse_range_mode(range)
-                                                                : RangeMode::full;
+    const RangeMode mode =
+        *chosen == SplitMethod::equal_width ? parse_range_mode(range) : RangeMode::full;
     return to_array(counted_splits(*chosen, flat(values), repeats, n_bins, mode, lower_quantile,
                                    upper_quantile, k));
 }

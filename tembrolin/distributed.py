@@ -72,18 +72,18 @@ def round_to_grid(x: np.ndarray, step: float) -> np.ndarray:
 class Rounding:
     """How one column is rounded before it is counted, and how the report says so."""
 
-    digits: int | None = None
-    step: float | None = None
+    by: str  # "digits" (significant) or "grid"
+    amount: float
 
     def apply(self, x: np.ndarray) -> np.ndarray:
-        if self.digits is not None:
-            return round_significant(x, self.digits)
-        return round_to_grid(x, float(self.step))
+        if self.by == "digits":
+            return round_significant(x, int(self.amount))
+        return round_to_grid(x, self.amount)
 
     def describe(self) -> str:
-        if self.digits is not None:
-            return f"{self.digits} cifras significativas"
-        return f"múltiplos de {self.step}"
+        if self.by == "digits":
+            return f"{int(self.amount)} cifras significativas"
+        return f"múltiplos de {self.amount}"
 
 
 def _roundings(
@@ -101,15 +101,12 @@ def _roundings(
         if isinstance(value, bool) or not isinstance(value, (int, np.integer)) or value < 1:
             error = _errors.out_of_range(f"round_digits['{name}']", value, "un entero positivo")
             raise error
-    for name, value in grid.items():
-        if not isinstance(value, (int, float, np.number)) or not 0 < value < math.inf:
-            error = _errors.out_of_range(
-                f"round_grid['{name}']", value, "un número positivo finito"
-            )
+    for name, step in grid.items():
+        if not isinstance(step, (int, float, np.number)) or not 0 < step < math.inf:
+            error = _errors.out_of_range(f"round_grid['{name}']", step, "un número positivo finito")
             raise error
-    out = {name: Rounding(digits=int(value)) for name, value in digits.items()}
-    out.update({name: Rounding(step=float(value)) for name, value in grid.items()})
-    return out
+    out = {name: Rounding("digits", int(value)) for name, value in digits.items()}
+    return out | {name: Rounding("grid", float(step)) for name, step in grid.items()}
 
 
 # -- reading partitions -------------------------------------------------------------------
@@ -298,14 +295,15 @@ def fit(
     if sum(n for n, _ in facts) == 0:
         raise _errors.no_rows()
     binary = all(is_binary for n, is_binary in facts if n)
-    threshold = 0.0
-    if not binary:
-        threshold = binner.target_threshold
-        if threshold is None:
-            leaves = [dask.delayed(_target_counts)(part, target, budget) for part in parts]
-            y_counts = _tree(leaves, _merge_guarded("y", budget)).compute()
-            threshold = counted.percentile(y_counts, float(binner.target_percentile))
-    classes = Classes(binary, float(threshold))
+    if binary:
+        threshold = 0.0
+    elif binner.target_threshold is not None:
+        threshold = float(binner.target_threshold)
+    else:
+        leaves = [dask.delayed(_target_counts)(part, target, budget) for part in parts]
+        y_counts = _tree(leaves, _merge_guarded("y", budget)).compute()
+        threshold = counted.percentile(y_counts, float(binner.target_percentile))
+    classes = Classes(binary, threshold)
 
     leaves = [
         dask.delayed(_count_part)(part, names, target, classes, specials, roundings, budget)

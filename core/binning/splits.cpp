@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "binning/quantiles.hpp"
 #include "sort/radix_sort.hpp"
@@ -73,8 +74,8 @@ Range iqr_range(const Sorted& s, double k) {
 
 // `sorted()` gives the sorted finite values, and is called only by the ranges that need them.
 template <class Full, class MakeSorted>
-Range find_range(RangeMode range, double lower_quantile, double upper_quantile, double k,
-                 Full full, MakeSorted sorted) {
+Range find_range(RangeMode range, double lower_quantile, double upper_quantile, double k, Full full,
+                 MakeSorted sorted) {
     switch (range) {
         case RangeMode::full:
             return full();
@@ -117,11 +118,10 @@ SplitPoints equal_width_over(Range range, std::uint64_t n_bins) {
     return out;
 }
 
-// The quantiles that make split points. Only compared with ==, < and >=, where
-// -0.0 and +0.0 are alike.
+// The quantiles that make split points, appended to `out`. Only compared with ==,
+// < and >=, where -0.0 and +0.0 are alike.
 SplitPoints kept_quantiles(std::span<const double> quantiles, double min, double max,
-                           std::uint64_t n_bins) {
-    SplitPoints out = reserve_split_points(n_bins);
+                           SplitPoints out) {
     for (const double e : quantiles) {
         // A split at the largest value would leave the last bin empty; one at
         // the smallest still separates it from the rest.
@@ -162,8 +162,10 @@ SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins) {
     require_bins(n_bins);
     const FiniteHistogram histogram = histogram_of_finite(x);
     if (n_bins == 1 || histogram.min == histogram.max) return {};
+    // Room first: too many bins fail as memory before any quantile is computed.
+    SplitPoints out = reserve_split_points(n_bins);
     return kept_quantiles(quantiles_of_finite(x, histogram, n_bins), histogram.min, histogram.max,
-                          n_bins);
+                          std::move(out));
 }
 
 SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
@@ -176,8 +178,8 @@ SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
     std::size_t last = values.size();
     while (first < last && !std::isfinite(values[first])) ++first;
     while (last > first && !std::isfinite(values[last - 1])) --last;
-    const CountedValues sorted{CountedSequence(values.subspan(first, last - first),
-                                               counts.subspan(first, last - first))};
+    const CountedValues sorted{
+        CountedSequence(values.subspan(first, last - first), counts.subspan(first, last - first))};
     require_finite_values(sorted.s.size());
     if (method == SplitMethod::equal_width) {
         return equal_width_over(
@@ -191,7 +193,7 @@ SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
     for (std::uint64_t i = 1; i < n_bins; ++i) {
         quantiles.push_back(sorted.quantile(quantile_level(i, n_bins)));
     }
-    return kept_quantiles(quantiles, sorted.min(), sorted.max(), n_bins);
+    return kept_quantiles(quantiles, sorted.min(), sorted.max(), reserve_split_points(n_bins));
 }
 
 SplitPoints prepare_splits(std::span<const double> values) {

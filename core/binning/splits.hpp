@@ -39,8 +39,7 @@ SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins);
 // same points as from the sample itself.
 SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
                            std::span<const std::uint64_t> counts, std::uint64_t n_bins,
-                           RangeMode range, double lower_quantile, double upper_quantile,
-                           double k);
+                           RangeMode range, double lower_quantile, double upper_quantile, double k);
 
 // The caller's split points made ascending and unique; any that is not finite
 // is an error. The caller's order and duplicates are of no consequence.

@@ -51,7 +51,6 @@ void require_both_classes(std::uint64_t n1, std::uint64_t kept) {
     }
 }
 
-
 // Only how many observations of each class share each distinct x matters, not
 // their order within it. So the kept x of each class are radix-sorted on their
 // own and the two sorted runs are merged on the fly, which gives the groups of a

@@ -68,8 +68,8 @@ class RunSample {
     std::size_t size() const { return sequence_.size(); }
     std::size_t upper(std::size_t pos, double v) const {
         // The first run with x above v starts there; runs are ascending in x.
-        const auto k = static_cast<std::size_t>(
-            std::upper_bound(x_.begin(), x_.end(), v) - x_.begin());
+        const auto k =
+            static_cast<std::size_t>(std::upper_bound(x_.begin(), x_.end(), v) - x_.begin());
         return std::max(pos, k == 0 ? 0 : sequence_.ends()[k - 1]);
     }
     double at(std::size_t i) const { return sequence_.at(i); }
@@ -78,8 +78,7 @@ class RunSample {
         if (count == 0) return total;
         std::size_t i = pos;
         for (std::size_t k = sequence_.run_of(pos); i < pos + count; ++k) {
-            for (const std::size_t end = std::min(sequence_.ends()[k], pos + count); i < end;
-                 ++i) {
+            for (const std::size_t end = std::min(sequence_.ends()[k], pos + count); i < end; ++i) {
                 total += x_[k];
             }
         }
