@@ -175,18 +175,21 @@ def _guard(name: str, tables: list[dict], budget: int) -> None:
 
 @dataclass(frozen=True)
 class PartCounts:
-    """What one partition, or several merged, contribute to a fit."""
+    """What one partition, or several merged, contribute to a fit; `binary` says whether
+    every y was 0 or 1."""
 
     columns: dict[str, ColumnCounts]
     c0: int
     c1: int
+    binary: bool
     budget: int
 
     def merge(self, other: PartCounts) -> PartCounts:
         columns = {name: c.merge(other.columns[name]) for name, c in self.columns.items()}
         for name, c in columns.items():
             _guard(name, [c.regular, *c.special.values()], self.budget)
-        return PartCounts(columns, self.c0 + other.c0, self.c1 + other.c1, self.budget)
+        c0, c1 = self.c0 + other.c0, self.c1 + other.c1
+        return PartCounts(columns, c0, c1, self.binary and other.binary, self.budget)
 
 
 def _count_part(
@@ -206,16 +209,12 @@ def _count_part(
         counts[name] = counted.count_column(x, cls, specials.get(name, ()))
         _guard(name, [counts[name].regular, *counts[name].special.values()], budget)
     ones = int(cls.sum())
-    return PartCounts(counts, len(cls) - ones, ones, budget)
+    binary = bool(((y == 0.0) | (y == 1.0)).all())
+    return PartCounts(counts, len(cls) - ones, ones, binary, budget)
 
 
 def _merge_parts(a: PartCounts, b: PartCounts) -> PartCounts:
     return a.merge(b)
-
-
-def _target_facts(part: pd.DataFrame, target: str) -> tuple[int, bool]:
-    y = _frames.read_target(part[target], len(part))
-    return len(y), bool(((y == 0.0) | (y == 1.0)).all())
 
 
 def _target_counts(part: pd.DataFrame, target: str, budget: int) -> dict:
@@ -291,25 +290,28 @@ def fit(
     specials, user = binner._column_options(names)
 
     parts = frame.to_delayed()
-    facts = dask.compute(*[dask.delayed(_target_facts)(part, target) for part in parts])
-    if sum(n for n, _ in facts) == 0:
-        raise _errors.no_rows()
-    binary = all(is_binary for n, is_binary in facts if n)
-    if binary:
-        threshold = 0.0
-    elif binner.target_threshold is not None:
-        threshold = float(binner.target_threshold)
-    else:
-        leaves = [dask.delayed(_target_counts)(part, target, budget) for part in parts]
-        y_counts = _tree(leaves, _merge_guarded("y", budget)).compute()
-        threshold = counted.percentile(y_counts, float(binner.target_percentile))
-    classes = Classes(binary, threshold)
 
-    leaves = [
-        dask.delayed(_count_part)(part, names, target, classes, specials, roundings, budget)
-        for part in parts
-    ]
-    merged: PartCounts = _tree(leaves, _merge_parts).compute()
+    def count(classes: Classes) -> PartCounts:
+        leaves = [
+            dask.delayed(_count_part)(part, names, target, classes, specials, roundings, budget)
+            for part in parts
+        ]
+        return _tree(leaves, _merge_parts).compute()
+
+    # Most targets are 0/1: counted as such at once, and again only if they were not.
+    merged = count(Classes(binary=True, threshold=0.0))
+    if merged.c0 + merged.c1 == 0:
+        raise _errors.no_rows()
+    classes = Classes(binary=True, threshold=0.0)
+    if not merged.binary:
+        if binner.target_threshold is not None:
+            threshold = float(binner.target_threshold)
+        else:
+            leaves = [dask.delayed(_target_counts)(part, target, budget) for part in parts]
+            y_counts = _tree(leaves, _merge_guarded("y", budget)).compute()
+            threshold = counted.percentile(y_counts, float(binner.target_percentile))
+        classes = Classes(binary=False, threshold=threshold)
+        merged = count(classes)
     totals = counted.totals_row(merged.c0, merged.c1)
 
     def fit_one(name: str) -> ColumnBins:
@@ -321,7 +323,7 @@ def fit(
 
     with ThreadPoolExecutor(max_workers=workers) as pool:
         fitted = list(pool.map(fit_one, names))
-    if not binary:
+    if not classes.binary:
         leaves = [
             dask.delayed(_row_targets)(part, names, target, fitted, roundings) for part in parts
         ]
@@ -330,7 +332,7 @@ def fit(
         fitted = [
             counted.with_target_summaries(b, targets[b.name] + totals_targets) for b in fitted
         ]
-    binner._set_fitted(names, True, fitted, binary, classes.threshold)
+    binner._set_fitted(names, True, fitted, classes.binary, classes.threshold)
     binner.merged_entries_ = {
         name: sum(counted.entries(t) for t in (c.regular, *c.special.values()))
         for name, c in merged.columns.items()

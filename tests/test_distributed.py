@@ -9,7 +9,7 @@ import pandas as pd
 import pytest
 
 import tembrolin as tb
-from tembrolin import distributed
+from tembrolin import _native, distributed
 
 dask = pytest.importorskip("dask")
 dd = pytest.importorskip("dask.dataframe")
@@ -22,7 +22,16 @@ def client():
         n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
     )
     with cluster, dask_distributed.Client(cluster) as connected:
+        # A sanitized run proves something only if the workers load the sanitized build too.
+        wanted = os.environ.get("TEMBROLIN_SANITIZED")
+        if wanted:
+            for path in connected.run(_native_path).values():
+                assert path.startswith(wanted), path
         yield connected
+
+
+def _native_path():
+    return _native.__file__
 
 
 def bits(a):
