@@ -6,7 +6,7 @@ PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
     -not -path "*/__pycache__/*" 2>/dev/null)
-CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp))
+CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp tests/cpp/*.cpp))
 # Compiler warnings fail the build in CI only, so that a newer compiler on a user's
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
