@@ -5,6 +5,7 @@ report; `main` calls them in order.
 """
 
 import numpy as np
+import package_demo
 from sklearn.datasets import load_breast_cancer, load_diabetes
 
 import _tembrolin as t
@@ -101,6 +102,8 @@ def diagnostics_section() -> None:
 
 
 def main() -> None:
+    package_demo.main()
+    print("\n\n== The raw module underneath: _tembrolin ==")
     mdlp_section()
     diagnostics_section()
 

@@ -1,0 +1,95 @@
+"""The package's own messages to users, in Spanish, each naming the column or argument.
+
+Errors raised by `_tembrolin` pass through untouched: one language per traceback.
+"""
+
+from __future__ import annotations
+
+from collections.abc import Iterable
+
+
+def _quoted(names: Iterable[str]) -> str:
+    return ", ".join(f"'{name}'" for name in names)
+
+
+def choice(argument: str, value: object, allowed: Iterable[str]) -> ValueError:
+    return ValueError(f"{argument} debe ser {' o '.join(map(repr, allowed))}; se recibió {value!r}")
+
+
+def out_of_range(argument: str, value: object, rule: str) -> ValueError:
+    return ValueError(f"{argument} debe ser {rule}; se recibió {value!r}")
+
+
+def not_numeric(column: str, dtype: object) -> TypeError:
+    return TypeError(f"la columna '{column}' no es numérica (tipo {dtype})")
+
+
+def not_two_dimensional(shape: tuple[int, ...]) -> ValueError:
+    return ValueError(f"X debe ser una tabla de dos dimensiones; se recibió la forma {shape}")
+
+
+def sparse_input() -> TypeError:
+    return TypeError("X es una matriz dispersa (sparse), que no se admite: use X.toarray()")
+
+
+def no_rows() -> ValueError:
+    return ValueError("X no tiene filas: se necesita al menos una para ajustar")
+
+
+def y_missing() -> ValueError:
+    return ValueError("y es obligatorio: el agrupamiento es supervisado")
+
+
+def y_length(n_y: int, n_rows: int) -> ValueError:
+    return ValueError(f"y tiene {n_y} valores, pero X tiene {n_rows} filas")
+
+
+def y_not_numeric(dtype: object) -> ValueError:
+    return ValueError(f"y debe ser numérico (0/1 o continuo); se recibió el tipo {dtype}")
+
+
+def y_not_finite() -> ValueError:
+    return ValueError("y contiene valores ausentes o infinitos")
+
+
+def y_shape(shape: tuple[int, ...]) -> ValueError:
+    return ValueError(f"y debe ser una sola columna; se recibió la forma {shape}")
+
+
+def unknown_column(column: object, known: Iterable[str]) -> KeyError:
+    return KeyError(f"columna desconocida '{column}'; columnas ajustadas: {_quoted(known)}")
+
+
+def unknown_columns(argument: str, columns: Iterable[str]) -> ValueError:
+    return ValueError(f"{argument} menciona columnas que X no tiene: {_quoted(columns)}")
+
+
+def nan_given(argument: str) -> ValueError:
+    return ValueError(f"{argument} no admite NaN: los valores ausentes ya tienen su propia fila")
+
+
+def columns_differ(missing: list[str], extra: list[str]) -> ValueError:
+    parts = []
+    if missing:
+        parts.append(f"faltan {_quoted(missing)}")
+    if extra:
+        parts.append(f"sobran {_quoted(extra)}")
+    return ValueError("las columnas no coinciden con las del ajuste: " + "; ".join(parts))
+
+
+def column_count(n_given: int, n_fitted: int) -> ValueError:
+    return ValueError(f"X tiene {n_given} columnas, pero el agrupador se ajustó con {n_fitted}")
+
+
+def not_fitted() -> str:
+    return "el agrupador no está ajustado: llame a fit antes de usarlo"
+
+
+def bad_json(reason: str) -> ValueError:
+    return ValueError(f"el JSON no describe un agrupador de tembrolin: {reason}")
+
+
+def needs_both_classes(column: str) -> ValueError:
+    return ValueError(
+        f"la columna '{column}' necesita eventos y no eventos para la curva de Lorenz"
+    )

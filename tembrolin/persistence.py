@@ -1,0 +1,134 @@
+"""A fitted binner as standard, readable JSON, and back.
+
+Floats are written with their shortest exact decimal form, so cut points round-trip bit
+for bit (-0.0 included); the non-finite ones, which standard JSON lacks, are written as
+the strings "inf", "-inf" and "nan". Counts stay integers.
+"""
+
+from __future__ import annotations
+
+import json
+import math
+import re
+from pathlib import Path
+from typing import TYPE_CHECKING, Any
+
+import numpy as np
+
+from tembrolin import _errors, tables
+from tembrolin.fitting import ColumnBins
+
+if TYPE_CHECKING:
+    from tembrolin.binner import Binner
+
+FORMAT = "tembrolin.Binner"
+VERSION = 1
+NON_FINITE = {"inf": math.inf, "-inf": -math.inf, "nan": math.nan}
+
+
+def _encode(value: Any) -> Any:
+    if isinstance(value, np.ndarray):
+        return [_encode(item) for item in value.tolist()]
+    if isinstance(value, (np.floating, np.integer, np.bool_)):
+        return _encode(value.item())
+    if isinstance(value, float) and not math.isfinite(value):
+        return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")
+    if isinstance(value, dict):
+        return {str(key): _encode(item) for key, item in value.items()}
+    if isinstance(value, (list, tuple)):
+        return [_encode(item) for item in value]
+    return value
+
+
+def _floats(values: list[Any]) -> list[float]:
+    return [NON_FINITE[v] if isinstance(v, str) else float(v) for v in values]
+
+
+def _decode(value: Any) -> Any:
+    """Parameters back: "inf", "-inf" and "nan" are floats (no parameter takes those words)."""
+    if isinstance(value, str):
+        return NON_FINITE.get(value, value)
+    if isinstance(value, dict):
+        return {key: _decode(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [_decode(item) for item in value]
+    return value
+
+
+def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
+    return {
+        "name": bins.name,
+        "method": bins.method,
+        "splits": _encode(bins.splits),
+        "special_values": _encode(bins.special_values),
+        "trend": bins.trend,
+        "bins": tables.labels(bins),  # for the reader: the label of each row below
+        "rows": _encode(bins.rows),
+    }
+
+
+def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
+    rows = {
+        key: np.asarray(values, dtype=np.int64)
+        if key in ("count", "c0", "c1")
+        else np.asarray(_floats(values), dtype=np.float64)
+        for key, values in data["rows"].items()
+    }
+    return ColumnBins(
+        name=data["name"],
+        method=data["method"],
+        splits=np.asarray(_floats(data["splits"]), dtype=np.float64),
+        special_values=tuple(_floats(data["special_values"])),
+        trend=data["trend"],
+        rows=rows,
+    )
+
+
+def _flat_lists(text: str) -> str:
+    """Lists of numbers and words on one line each: one row per line reads better.
+
+    Only the line breaks and indents between items go; JSON strings hold no raw newline.
+    """
+    return re.sub(r"\[[^\[\]{}]*\]", lambda m: re.sub(r"\n\s*", " ", m.group()), text)
+
+
+def dump(binner: Binner, path: str | Path | None = None) -> str:
+    """The JSON text of a fitted binner; also written to `path` when given."""
+    binner._column(0)  # refuses an unfitted binner with the usual message
+    document = {
+        "format": FORMAT,
+        "version": VERSION,
+        "params": _encode(binner.get_params()),
+        "target": {"type": binner.target_type_, "threshold": _encode(binner.threshold_)},
+        "named_columns": hasattr(binner, "feature_names_in_"),
+        "columns": [_column_to_dict(bins) for bins in binner.columns_.values()],
+    }
+    text = _flat_lists(json.dumps(document, indent=1, allow_nan=False))
+    if path is not None:
+        Path(path).write_text(text + "\n", encoding="utf-8")
+    return text
+
+
+def load(cls: type[Binner], source: str | Path) -> Binner:
+    """A fitted binner from a path to a JSON file or from the JSON text."""
+    text = str(source)
+    if not text.lstrip().startswith("{"):
+        text = Path(source).read_text(encoding="utf-8")
+    document = json.loads(text)
+    if not isinstance(document, dict) or document.get("format") != FORMAT:
+        error = _errors.bad_json(f"falta 'format': '{FORMAT}'")
+        raise error
+    if document.get("version") != VERSION:
+        error = _errors.bad_json(f"versión {document.get('version')!r} desconocida")
+        raise error
+    binner = cls(**_decode(document["params"]))
+    columns = [_column_from_dict(data) for data in document["columns"]]
+    target = document["target"]
+    binner._set_fitted(
+        [bins.name for bins in columns],
+        bool(document["named_columns"]),
+        columns,
+        target["type"] == "binary",
+        _floats([target["threshold"]])[0],
+    )
+    return binner

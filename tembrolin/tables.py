@@ -1,0 +1,108 @@
+"""Bin tables with weight of evidence and information value, and the one-row summary."""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+from itertools import pairwise
+
+import numpy as np
+import pandas as pd
+
+from tembrolin import monotone
+from tembrolin.fitting import CONTINUOUS_KEYS, ColumnBins
+
+MISSING_LABEL = "missing"
+TOTAL_LABEL = "total"
+
+
+def woe_iv(non_events: np.ndarray, events: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
+    """Weight of evidence and information-value contribution of each bin.
+
+    WoE_i = ln(g_i / b_i), with g_i = non_events_i / sum(non_events) and
+    b_i = events_i / sum(events): positive where events are rarer than overall (the usual
+    credit convention, events being the bad outcomes), and IV_i = (g_i - b_i) * WoE_i >= 0.
+
+    A bin with no events or no non-events would give an infinite WoE: 0.5 is added to
+    both of its counts (the totals stay as they are). An empty bin, or a sample without one
+    of the classes, gets WoE 0 and IV 0.
+
+    >>> woe, iv = woe_iv(np.array([40, 30, 10]), np.array([10, 20, 0]))
+    >>> round(float(woe[0]), 4), round(float(iv.sum()), 4)
+    (0.4055, 0.4719)
+    """
+    non_events = np.asarray(non_events, dtype=np.float64)
+    events = np.asarray(events, dtype=np.float64)
+    total_good, total_bad = non_events.sum(), events.sum()
+    if total_good == 0 or total_bad == 0:
+        zeros = np.zeros_like(non_events)
+        return zeros, zeros.copy()
+    adjust = np.where((non_events == 0) | (events == 0), 0.5, 0.0)
+    good = (non_events + adjust) / total_good
+    bad = (events + adjust) / total_bad
+    empty = (non_events + events) == 0
+    with np.errstate(divide="ignore", invalid="ignore"):
+        woe = np.where(empty, 0.0, np.log(good / bad))
+    iv = np.where(empty, 0.0, (good - bad) * woe)
+    return woe, iv
+
+
+def _numbers(values: Sequence[float] | np.ndarray) -> list[str]:
+    """Ten significant digits, unless that makes two different values look alike."""
+    short = [f"{float(v):.10g}" for v in values]
+    if len(set(short)) == len(set(map(float, values))):
+        return short
+    return [repr(float(v)) for v in values]
+
+
+def labels(bins: ColumnBins) -> list[str]:
+    """Interval notation for the regular bins, then the special values, missing, total."""
+    edges = ["-inf", *_numbers(bins.splits), "inf"]
+    regular = [f"({low}, {high}{')' if high == 'inf' else ']'}" for low, high in pairwise(edges)]
+    special = [f"special {value}" for value in _numbers(bins.special_values)]
+    return [*regular, *special, MISSING_LABEL, TOTAL_LABEL]
+
+
+def woe_of_rows(bins: ColumnBins) -> tuple[np.ndarray, np.ndarray]:
+    """WoE and IV of every row but the totals."""
+    return woe_iv(bins.rows["c0"][:-1], bins.rows["c1"][:-1])
+
+
+def bin_table(bins: ColumnBins) -> pd.DataFrame:
+    """One row per bin, special value and missing, then the totals row."""
+    rows = bins.rows
+    count = rows["count"]
+    woe, iv = woe_of_rows(bins)
+    table = pd.DataFrame(
+        {
+            "bin": labels(bins),
+            "count": count,
+            "share": count / count[-1] if count[-1] else np.zeros(len(count)),
+            "non_events": rows["c0"],
+            "events": rows["c1"],
+            "event_rate": rows["event_rate"],
+            "woe": np.append(woe, np.nan),
+            "iv": np.append(iv, iv.sum()),
+            "representative": rows["representative"],
+        }
+    )
+    for key in CONTINUOUS_KEYS:
+        if key in rows:
+            table[key] = rows[key]
+    return table
+
+
+def summary_row(bins: ColumnBins, params: str) -> dict[str, object]:
+    count = bins.rows["count"]
+    regular = slice(0, bins.n_regular)
+    return {
+        "variable": bins.name,
+        "n_bins": bins.n_regular,
+        "iv": float(woe_of_rows(bins)[1].sum()),
+        "auc": bins.auc_gini[0],
+        "gini": bins.auc_gini[1],
+        "share_missing": float(count[bins.missing_row] / count[-1]) if count[-1] else 0.0,
+        "monotone": monotone.is_monotone(bins.rows["event_rate"][regular], count[regular]),
+        "trend": bins.trend,
+        "method": bins.method,
+        "params": params,
+    }

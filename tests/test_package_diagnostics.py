@@ -1,0 +1,59 @@
+"""Stability, discrimination and plots over the fitted bins."""
+
+import matplotlib as mpl
+import numpy as np
+import pytest
+
+import _tembrolin
+import tembrolin as tb
+
+mpl.use("Agg")
+
+
+@pytest.fixture(scope="module")
+def fitted():
+    rng = np.random.default_rng(2)
+    X = rng.normal(size=(600, 2))
+    X[::17, 0] = np.nan
+    y = (rng.random(600) < 1 / (1 + np.exp(-X[:, 1]))).astype(float)
+    return tb.Binner().fit(X[:400], y[:400]), X, y
+
+
+def test_stability_is_the_cores_comparison_over_the_splits(fitted):
+    binner, X, _ = fitted
+    result = tb.stability(binner, X[:400], X[400:])
+    detail = tb.stability(binner, X[:400], X[400:], by_bin=True)
+    for j, (name, bins) in enumerate(binner.columns_.items()):
+        core = _tembrolin.compare_distributions_native(X[:400, j], X[400:, j], bins.splits)
+        assert (result.loc[name, "psi"], result.loc[name, "ks"]) == (core["psi"], core["ks"])
+        np.testing.assert_array_equal(detail.loc[name, "psi_bin"], core["psi_bin"])
+
+
+def test_special_values_are_compared_in_their_own_bin():
+    x = np.array([1.0, 2.0, 3.0, -999.0] * 25).reshape(-1, 1)
+    y = np.array([0.0, 1.0] * 50)
+    binner = tb.Binner(special_values=[-999.0], user_splits={"x0": [2.0]}).fit(x, y)
+    detail = tb.stability(binner, x, np.full((10, 1), -999.0), by_bin=True).loc["x0"]
+    assert detail["count_current"].tolist() == [0, 0, 10]
+    assert detail.index.tolist() == ["(-inf, 2]", "(2, inf)", "special -999"]
+
+
+def test_discrimination_scores_rows_by_their_bins_event_rate(fitted):
+    binner, X, y = fitted
+    result = tb.discrimination(binner, X[:400], y[:400])
+    summary = binner.summary()
+    for name in binner.columns_:
+        assert result.loc[name, "gini"] == summary.loc[name, "gini"]
+    score = binner.transform(X[:400], metric="event_rate")[:, 1]
+    assert result.loc["x1", "auc"] == _tembrolin.lorenz_curve_native(score, y[:400])["auc"]
+    with pytest.raises(ValueError, match="necesita eventos y no eventos"):
+        tb.discrimination(binner, X[:10], np.zeros(10))
+
+
+def test_plots_draw_every_bin(fitted):
+    binner, X, y = fitted
+    ax = binner.plot("x0")
+    assert len(ax.patches) == len(binner.table("x0")) - 1
+    ax = tb.plot_lorenz(binner, X, y)
+    assert len(ax.get_lines()) == 3
+    mpl.pyplot.close("all")
