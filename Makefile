@@ -6,12 +6,13 @@ PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
     -not -path "*/__pycache__/*" 2>/dev/null)
-CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp))
+CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp tests/cpp/*.cpp))
 # Compiler warnings fail the build in CI only, so that a newer compiler on a user's
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench bench-dask lint lint-ruff lint-format lint-cpp lint-stub clean FORCE
+.PHONY: demo test test-sanitize bench bench-dask lint lint-ruff lint-format lint-cpp lint-stub \
+    lint-types clean FORCE
 
 $(PY):
 	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
@@ -82,7 +83,7 @@ bench-dask: $(VENV)/.built
 	    runpy.run_module('bench.cluster', run_name='__main__')"
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
-lint: lint-ruff lint-format lint-cpp lint-stub
+lint: lint-ruff lint-format lint-cpp lint-stub lint-types
 
 lint-ruff: $(VENV)/.lint-deps
 	$(VENV)/bin/ruff check .
@@ -93,9 +94,13 @@ lint-format: $(VENV)/.lint-deps
 lint-cpp: $(VENV)/.lint-deps
 	$(VENV)/bin/clang-format --dry-run -Werror $(CPP_SOURCES)
 
-# The stub in bindings/ against the built module.
+# The stubs in bindings/ against the built modules.
 lint-stub: $(VENV)/.lint-deps $(VENV)/.built
-	MYPYPATH=bindings $(PY) -P -m mypy.stubtest _tembrolin tembrolin._native
+	$(PY) -P -m mypy.stubtest --mypy-config-file pyproject.toml _tembrolin tembrolin._native
+
+# The package's type hints, as users' editors and mypy see the installed package.
+lint-types: $(VENV)/.lint-deps $(VENV)/.built
+	$(PY) -P -m mypy --config-file pyproject.toml -p tembrolin
 
 clean:
 	rm -rf build $(VENV)

@@ -95,6 +95,12 @@ def test_set_output_and_pipeline(fitted):
             ValueError,
             "special_values menciona columnas que X no tiene: 'edad'",
         ),
+        (
+            lambda b, X, y: b.set_params(special_values=[np.nan]).fit(X, y),
+            ValueError,
+            "special_values no admite NaN",
+        ),
+        (lambda b, X, y: b.set_params(alpha=-1).fit(X, y), ValueError, "alpha debe ser"),
     ],
     ids=[
         "non-numeric",
@@ -108,6 +114,8 @@ def test_set_output_and_pipeline(fitted):
         "column-count",
         "bad-method",
         "special-unknown",
+        "special-nan",
+        "alpha",
     ],
 )
 def test_errors_name_the_column_or_argument(fitted, call, error, words):
