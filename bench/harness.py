@@ -33,8 +33,9 @@ class Case:
 
 
 def benchmark_modules() -> list[str]:
-    """The modules of this folder that define cases, in name order."""
-    helpers = {"harness", "__main__", "data"}
+    """The modules of this folder that define cases, in name order (the cluster bench has
+    its own target, `make bench-dask`)."""
+    helpers = {"harness", "__main__", "data", "cluster"}
     found = pkgutil.iter_modules([str(Path(__file__).parent)])
     return sorted(f"bench.{m.name}" for m in found if m.name not in helpers)
 

@@ -2,7 +2,8 @@
 
 from typing import Any, Literal, SupportsFloat
 
-from numpy.typing import ArrayLike
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
 
 def mdlp_fit(
     x: ArrayLike,
@@ -18,3 +19,33 @@ def mdlp_fit(
     representative: Literal["mean", "median"] = "median",
     candidates: Literal["boundary", "neighbour"] = "boundary",
 ) -> dict[str, dict[str, Any]]: ...
+def value_counts(x: ArrayLike, y: ArrayLike) -> dict[str, Any]: ...
+def merge_counts(a: dict[str, Any], b: dict[str, Any]) -> dict[str, Any]: ...
+def mdlp_fit_counts(
+    counts: dict[str, Any],
+    minobs: int,
+    monotonicity: int,
+    mono_dir: int,
+    alpha_pos: float,
+    beta_struct: float,
+    force_first_split: bool | None,
+    representative: Literal["mean", "median"] = "median",
+    candidates: Literal["boundary", "neighbour"] = "boundary",
+) -> dict[str, dict[str, Any]]: ...
+def lorenz_counts(values: ArrayLike, c0: ArrayLike, c1: ArrayLike) -> dict[str, Any]: ...
+def compare_counts(
+    reference: ArrayLike, current: ArrayLike, epsilon: float = 1e-12
+) -> dict[str, Any]: ...
+def counted_order_statistics(
+    values: ArrayLike, counts: ArrayLike, positions: ArrayLike
+) -> NDArray[np.float64]: ...
+def counted_binning_splits(
+    values: ArrayLike,
+    counts: ArrayLike,
+    method: str,
+    n_bins: int,
+    range: str,
+    lower_quantile: float,
+    upper_quantile: float,
+    k: float,
+) -> NDArray[np.float64]: ...

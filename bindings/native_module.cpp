@@ -1,10 +1,22 @@
+#include <cmath>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "binning/splits.hpp"
+#include "diagnostics/compare_distributions.hpp"
+#include "diagnostics/lorenz_curve.hpp"
 #include "glue.hpp"
+#include "mdlp/segment_summary.hpp"
 #include "mdlp_report.hpp"
+#include "prep/value_counts.hpp"
+#include "record_forms.hpp"
+#include "sort/order_statistics.hpp"
+#include "sort/radix_sort.hpp"
 
 // The package's own native module: what the package needs beyond the core's
-// seventeen functions, which stay as they are in _tembrolin.
+// seventeen functions, which stay as they are in _tembrolin. The functions on
+// counts serve fits whose data are counted in parts, as on a cluster.
 
 namespace tembrolin::bindings {
 namespace {
@@ -16,6 +28,164 @@ py::dict mdlp_fit(const carray<double>& x, const carray<double>& y, std::int64_t
                   const std::string& candidates) {
     return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
                                 force_first_split, value, percentile, representative, candidates);
+}
+
+template <class T>
+std::vector<T> copied(const py::dict& d, const char* name) {
+    const carray<T> array = d[name].cast<carray<T>>();
+    const std::span<const T> values = flat(array);
+    return {values.begin(), values.end()};
+}
+
+// The counts as value_counts returns them, checked.
+ValueCounts counts_from(const py::dict& d) {
+    ValueCounts counts{copied<double>(d, "values"), copied<std::int64_t>(d, "c0"),
+                       copied<std::int64_t>(d, "c1"), d["missing_c0"].cast<std::int64_t>(),
+                       d["missing_c1"].cast<std::int64_t>()};
+    check_value_counts(counts);
+    return counts;
+}
+
+py::dict counts_dict(const ValueCounts& counts) {
+    py::dict d;
+    d["values"] = to_array(counts.values);
+    d["c0"] = to_array(counts.c0);
+    d["c1"] = to_array(counts.c1);
+    d["missing_c0"] = counts.missing_c0;
+    d["missing_c1"] = counts.missing_c1;
+    return d;
+}
+
+py::dict value_counts(const carray<double>& x, const carray<std::int32_t>& y) {
+    require_same_length(x, y, "value_counts: x e y deben tener la misma longitud");
+    ValueCounts counts;
+    {
+        // Reads only the spans of x and y.
+        py::gil_scoped_release release;
+        counts = count_values(flat(x), flat(y));
+    }
+    return counts_dict(counts);
+}
+
+py::dict merge_counts(const py::dict& a, const py::dict& b) {
+    const ValueCounts first = counts_from(a);
+    const ValueCounts second = counts_from(b);
+    ValueCounts merged;
+    {
+        // Reads only the two copies above.
+        py::gil_scoped_release release;
+        merged = merge_value_counts(first, second);
+    }
+    return counts_dict(merged);
+}
+
+py::dict mdlp_fit_counts(const py::dict& counts, std::int64_t minobs, std::int32_t monotonicity,
+                         std::int32_t mono_dir, double alpha_pos, double beta_struct,
+                         bool force_first_split, const std::string& representative,
+                         const std::string& candidates) {
+    const MdlpParams params{
+        alpha_pos,        beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
+        force_first_split};
+    const ValueCounts sample = counts_from(counts);
+    MdlpFullResult result;
+    {
+        // Reads only the copied counts and the two strings.
+        py::gil_scoped_release release;
+        const Representative choice = parse_representative(representative);
+        const CandidateRule rule = parse_candidate_rule(candidates);
+        result = mdlp_full_from_counts(sample, params, choice, rule);
+    }
+    py::dict d;
+    d["mdlp"] = columns(result.evaluations, evaluation_form);
+    d["summary"] = columns(result.rows, binary_summary_form);
+    d["metadata"] = scalars(result.counts, counts_form);
+    return d;
+}
+
+py::dict lorenz_counts(const carray<double>& values, const carray<std::int64_t>& c0,
+                       const carray<std::int64_t>& c1) {
+    require_same_length(values, c0, "lorenz_curve: values, c0 y c1 deben tener la misma longitud");
+    require_same_length(values, c1, "lorenz_curve: values, c0 y c1 deben tener la misma longitud");
+    const LorenzCurve curve = lorenz_from_counts(flat(values), flat(c0), flat(c1));
+    py::dict d = columns(curve.points, lorenz_point_form);
+    d["auc"] = curve.auc;
+    d["gini"] = curve.gini;
+    return d;
+}
+
+std::vector<std::uint64_t> non_negative(const carray<std::int64_t>& counts, const char* message) {
+    std::vector<std::uint64_t> out;
+    for (const std::int64_t c : flat(counts)) {
+        if (c < 0) throw std::invalid_argument(message);
+        out.push_back(static_cast<std::uint64_t>(c));
+    }
+    return out;
+}
+
+std::vector<std::uint64_t> bin_counts(const carray<std::int64_t>& counts) {
+    return non_negative(counts, "compare_distributions: los conteos no pueden ser negativos");
+}
+
+// Ascending values (by sort key, no NaN) with their counts, which must add up
+// below 2**63.
+std::vector<std::uint64_t> sequence_counts(const carray<double>& values,
+                                           const carray<std::int64_t>& counts) {
+    require_same_length(values, counts, "counts: values y counts deben tener la misma longitud");
+    const std::span<const double> v = flat(values);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (std::isnan(v[i]) || (i > 0 && !(order_key(v[i - 1]) < order_key(v[i])))) {
+            throw std::invalid_argument("counts: values deben ser distintos, sin NaN y crecientes");
+        }
+    }
+    std::vector<std::uint64_t> out =
+        non_negative(counts, "counts: los conteos no pueden ser negativos");
+    std::uint64_t total = 0;
+    for (const std::uint64_t c : out) {
+        if (__builtin_add_overflow(total, c, &total) || total >> 63 != 0) {
+            throw std::invalid_argument("counts: los conteos suman más de lo que cabe en int64");
+        }
+    }
+    return out;
+}
+
+py::array_t<double> counted_order_statistics(const carray<double>& values,
+                                             const carray<std::int64_t>& counts,
+                                             const carray<double>& positions) {
+    const CountedSequence sequence(flat(values), sequence_counts(values, counts));
+    std::vector<double> out;
+    for (const double h : flat(positions)) {
+        if (!(h >= 0.0 && h <= static_cast<double>(sequence.size()) - 1.0)) {
+            throw std::invalid_argument("counts: cada posición debe estar entre 0 y n - 1");
+        }
+        out.push_back(value_at(sequence, position_at(sequence.size(), h)));
+    }
+    return to_array(out);
+}
+
+py::array_t<double> counted_binning_splits(const carray<double>& values,
+                                           const carray<std::int64_t>& counts,
+                                           const std::string& method, std::uint64_t n_bins,
+                                           const std::string& range, double lower_quantile,
+                                           double upper_quantile, double k) {
+    const std::vector<std::uint64_t> repeats = sequence_counts(values, counts);
+    const std::optional<SplitMethod> chosen = split_method_named(method);
+    if (!chosen || *chosen == SplitMethod::custom) {
+        throw std::invalid_argument("binning: method no reconocido");
+    }
+    const RangeMode mode =
+        *chosen == SplitMethod::equal_width ? parse_range_mode(range) : RangeMode::full;
+    return to_array(counted_splits(*chosen, flat(values), repeats, n_bins, mode, lower_quantile,
+                                   upper_quantile, k));
+}
+
+py::dict compare_bin_counts(const carray<std::int64_t>& reference,
+                            const carray<std::int64_t>& current, double epsilon) {
+    const DistributionComparison result =
+        compare_counts(bin_counts(reference), bin_counts(current), epsilon);
+    py::dict d = columns(result.rows, distribution_bin_form);
+    d["psi"] = result.psi;
+    d["ks"] = result.ks;
+    return d;
 }
 
 }  // namespace
@@ -33,4 +203,30 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           "'boundary' ofrece un corte en cada cambio de x entre dos grupos de x iguales que no "
           "son ambos puros en la misma clase (intercambiar las etiquetas 0 y 1 no cambia los "
           "cortes); 'neighbour' da exactamente el resultado de _tembrolin.mdlp_full_raw");
+    m.def("value_counts", &value_counts, py::arg("x"), py::arg("y"),
+          "Conteos de las clases 0 y 1 en cada valor distinto de x (por sus bits, en orden "
+          "creciente) y de las x ausentes: {values, c0, c1, missing_c0, missing_c1}");
+    m.def("merge_counts", &merge_counts, py::arg("a"), py::arg("b"),
+          "Suma dos conteos de value_counts: los de ambas muestras juntas");
+    m.def("mdlp_fit_counts", &mdlp_fit_counts, py::arg("counts"), py::arg("minobs"),
+          py::arg("monotonicity"), py::arg("mono_dir"), py::arg("alpha_pos"),
+          py::arg("beta_struct"), py::arg("force_first_split"),
+          py::arg("representative") = "median", py::arg("candidates") = "boundary",
+          "mdlp_fit sobre la muestra que describen los conteos de value_counts (y de 0/1): el "
+          "mismo resultado, bit a bit");
+    m.def("counted_order_statistics", &counted_order_statistics, py::arg("values"),
+          py::arg("counts"), py::arg("positions"),
+          "Valor en cada posición h (0 <= h <= n - 1, interpolando entre los dos estadísticos de "
+          "orden vecinos) de la muestra ordenada que describen values repetidos counts veces");
+    m.def("counted_binning_splits", &counted_binning_splits, py::arg("values"), py::arg("counts"),
+          py::arg("method"), py::arg("n_bins"), py::arg("range"), py::arg("lower_quantile"),
+          py::arg("upper_quantile"), py::arg("k"),
+          "binning_splits ('equal_width' o 'quantile') de la muestra que describen values "
+          "repetidos counts veces: los mismos cortes, bit a bit");
+    m.def("lorenz_counts", &lorenz_counts, py::arg("values"), py::arg("c0"), py::arg("c1"),
+          "Curva de Lorenz, AUC y Gini a partir de los conteos de cada clase por valor");
+    m.def("compare_counts", &compare_bin_counts, py::arg("reference"), py::arg("current"),
+          py::arg("epsilon") = 1e-12,
+          "PSI y KS a partir de los conteos por bin de ambas muestras (el bin de ausentes al "
+          "final, si lo hay)");
 }

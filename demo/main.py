@@ -5,10 +5,11 @@ report; `main` calls them in order.
 """
 
 import numpy as np
-import package_demo
 from sklearn.datasets import load_breast_cancer, load_diabetes
 
 import _tembrolin as t
+import cluster_demo
+import package_demo
 
 ALPHA_POS = 1.0
 BETA_STRUCT = 1.0
@@ -103,6 +104,7 @@ def diagnostics_section() -> None:
 
 def main() -> None:
     package_demo.main()
+    cluster_demo.cluster_section()
     print("\n\n== The raw module underneath: _tembrolin ==")
     mdlp_section()
     diagnostics_section()

@@ -93,3 +93,27 @@ def needs_both_classes(column: str) -> ValueError:
     return ValueError(
         f"la columna '{column}' necesita eventos y no eventos para la curva de Lorenz"
     )
+
+
+def table_too_large(column: str, entries: int, budget: int) -> MemoryError:
+    return MemoryError(
+        f"la columna '{column}' tiene al menos {entries} valores distintos: sus conteos "
+        f"pasarían de max_table_bytes={budget} bytes. Redondee la columna antes del ajuste, "
+        f"con round_digits={{'{column}': 4}} (cifras significativas) o "
+        f"round_grid={{'{column}': 0.01}} (múltiplos de un paso), o suba max_table_bytes"
+    )
+
+
+def rounded_twice(columns: Iterable[str]) -> ValueError:
+    return ValueError(f"round_digits y round_grid nombran a la vez {_quoted(columns)}: elija uno")
+
+
+def dask_target(kind: str) -> TypeError:
+    return TypeError(
+        "con X de Dask, y debe ser el nombre de una columna o una Series de Dask; "
+        f"se recibió {kind}"
+    )
+
+
+def dask_only(arguments: Iterable[str]) -> TypeError:
+    return TypeError(f"{_quoted(arguments)} solo se admite(n) cuando X es un DataFrame de Dask")

@@ -14,7 +14,7 @@ import pandas as pd
 from sklearn.base import BaseEstimator, TransformerMixin
 from sklearn.utils.validation import check_is_fitted
 
-from tembrolin import _errors, _frames, fitting, persistence, plots, tables
+from tembrolin import _errors, _frames, distributed, fitting, persistence, plots, tables
 from tembrolin.fitting import ColumnBins, Settings
 
 METHODS = ("mdlp", "quantile", "equal_width")
@@ -200,11 +200,28 @@ class Binner(TransformerMixin, BaseEstimator):
             raise _errors.nan_given(argument)
         return floats
 
-    def fit(self, X: Any, y: Any) -> Binner:
+    def _column_options(self, names: list[str]) -> tuple[dict[str, tuple], dict[str, tuple]]:
+        """The special values and the user splits of each column, checked."""
+        specials = self._per_column("special_values", self.special_values, names)
+        if self.user_splits is not None and not isinstance(self.user_splits, Mapping):
+            error = _errors.out_of_range(
+                "user_splits", self.user_splits, "un dict columna -> cortes"
+            )
+            raise error
+        return specials, self._per_column("user_splits", self.user_splits, names)
+
+    def fit(self, X: Any, y: Any, **dask_options: Any) -> Binner:
         """Bins every column of X against y (0/1, or continuous cut at a threshold).
 
-        y may be an array, a Series, or the name of a column of X.
+        y may be an array, a Series, or the name of a column of X. X may also be a Dask
+        DataFrame (y then a column name or a Dask Series), fitted on its cluster with the
+        same result; `dask_options` are those of `tembrolin.distributed.fit`
+        (`max_table_bytes`, `round_digits`, `round_grid`).
         """
+        if distributed.is_dask(X):
+            return distributed.fit(self, X, y, **dask_options)
+        if dask_options:
+            raise _errors.dask_only(dask_options)
         settings = self._settings()
         workers = self._workers()
         if isinstance(y, str):
@@ -218,13 +235,7 @@ class Binner(TransformerMixin, BaseEstimator):
             float(self.target_percentile),
         )
         totals = fitting.totals_row(target, settings.representative)
-        specials = self._per_column("special_values", self.special_values, columns.names)
-        if self.user_splits is not None and not isinstance(self.user_splits, Mapping):
-            error = _errors.out_of_range(
-                "user_splits", self.user_splits, "un dict columna -> cortes"
-            )
-            raise error
-        user = self._per_column("user_splits", self.user_splits, columns.names)
+        specials, user = self._column_options(columns.names)
 
         def fit_one(j: int) -> ColumnBins:
             name = columns.names[j]
@@ -247,6 +258,7 @@ class Binner(TransformerMixin, BaseEstimator):
         elif hasattr(self, "feature_names_in_"):
             del self.feature_names_in_
         self.columns_ = dict(zip(names, fitted, strict=True))
+        self.__dict__.pop("merged_entries_", None)  # a cluster fit's, set after this
         self.target_type_ = "binary" if binary else "continuous"
         self.threshold_ = cut
 
@@ -277,10 +289,15 @@ class Binner(TransformerMixin, BaseEstimator):
             raise _errors.column_count(len(columns.names), len(fitted))
         return columns.all()
 
-    def transform(self, X: Any, metric: str | None = None) -> np.ndarray:
-        """Each value replaced by its bin's WoE, row number, event rate or representative."""
+    def transform(self, X: Any, metric: str | None = None) -> Any:
+        """Each value replaced by its bin's WoE, row number, event rate or representative.
+
+        A Dask DataFrame gives a Dask DataFrame of the fitted columns, partition by partition.
+        """
         metric = self.metric if metric is None else metric
         _check_choice("metric", metric, METRICS)
+        if distributed.is_dask(X):
+            return distributed.transform(self, X, metric)
         values = self._aligned(X)
         out = np.empty(
             (len(values[0]) if values else 0, len(values)),

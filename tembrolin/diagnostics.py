@@ -9,7 +9,7 @@ import numpy as np
 import pandas as pd
 
 import _tembrolin
-from tembrolin import _errors, _frames, tables
+from tembrolin import _errors, _frames, distributed, tables
 
 if TYPE_CHECKING:
     from tembrolin.binner import Binner
@@ -23,6 +23,25 @@ def _bin_positions(codes: np.ndarray, missing_row: int) -> np.ndarray:
     return positions
 
 
+def _compare(binner: Binner, reference: Any, current: Any, epsilon: float) -> list[dict]:
+    """The core's comparison of each column's bins between the two samples."""
+    ref_columns, cur_columns = binner._aligned(reference), binner._aligned(current)
+    results = []
+    for bins, ref, cur in zip(binner.columns_.values(), ref_columns, cur_columns, strict=True):
+        n_rows = bins.missing_row + 1
+        # Between consecutive row numbers: every non-missing row is a bin of its own.
+        splits = np.arange(n_rows - 2, dtype=np.float64) + 0.5
+        results.append(
+            _tembrolin.compare_distributions_native(
+                _bin_positions(bins.codes(ref), bins.missing_row),
+                _bin_positions(bins.codes(cur), bins.missing_row),
+                splits,
+                epsilon,
+            )
+        )
+    return results
+
+
 def stability(
     binner: Binner, reference: Any, current: Any, by_bin: bool = False, epsilon: float = 1e-12
 ) -> pd.DataFrame:
@@ -30,20 +49,15 @@ def stability(
 
     Both samples are binned with the fitted bins (special values and missing values in
     bins of their own). With `by_bin`, one row per variable and bin instead: the counts,
-    proportions and cumulative proportions of both samples and the bin's PSI term.
+    proportions and cumulative proportions of both samples and the bin's PSI term. Either
+    sample may be a Dask DataFrame: its bins are counted on its cluster.
     """
-    ref_columns, cur_columns = binner._aligned(reference), binner._aligned(current)
+    if distributed.is_dask(reference) or distributed.is_dask(current):
+        results = distributed.compare(binner, reference, current, epsilon)
+    else:
+        results = _compare(binner, reference, current, epsilon)
     summary, detail = [], []
-    for bins, ref, cur in zip(binner.columns_.values(), ref_columns, cur_columns, strict=True):
-        n_rows = bins.missing_row + 1
-        # Between consecutive row numbers: every non-missing row is a bin of its own.
-        splits = np.arange(n_rows - 2, dtype=np.float64) + 0.5
-        result = _tembrolin.compare_distributions_native(
-            _bin_positions(bins.codes(ref), bins.missing_row),
-            _bin_positions(bins.codes(cur), bins.missing_row),
-            splits,
-            epsilon,
-        )
+    for bins, result in zip(binner.columns_.values(), results, strict=True):
         summary.append({"variable": bins.name, "psi": result["psi"], "ks": result["ks"]})
         if by_bin:
             labels = tables.labels(bins)
@@ -75,7 +89,12 @@ def _curve(name: str, score: np.ndarray, classes: np.ndarray) -> dict[str, Any]:
 
 
 def discrimination(binner: Binner, X: Any, y: Any) -> pd.DataFrame:
-    """AUC and Gini per variable on any sample, each row scored by its bin's event rate."""
+    """AUC and Gini per variable on any sample, each row scored by its bin's event rate.
+
+    X may be a Dask DataFrame, with y a column name or a Dask Series.
+    """
+    if distributed.is_dask(X):
+        return distributed.discrimination(binner, X, y)
     scores, classes = _scored(binner, X, y)
     rows = []
     for name, score in zip(binner.columns_, scores, strict=True):

@@ -15,7 +15,7 @@ import numpy as np
 
 import _tembrolin
 from tembrolin import monotone
-from tembrolin._native import mdlp_fit
+from tembrolin._native import lorenz_counts, mdlp_fit
 
 NO_SPLITS = np.empty(0, dtype=np.float64)
 BINARY_KEYS = ("count", "c0", "c1", "event_rate", "representative")
@@ -73,6 +73,7 @@ class ColumnBins:
 
     Rows, in this order: the k + 1 regular bins of `splits`, one per special value, the
     missing values, and the totals. `rows` maps each report field to one array over them.
+    `rounding` says how x was rounded before the fit, if it was.
     """
 
     name: str
@@ -81,6 +82,7 @@ class ColumnBins:
     special_values: tuple[float, ...]
     trend: str | None
     rows: dict[str, np.ndarray] = field(repr=False)
+    rounding: str | None = None
 
     @property
     def n_regular(self) -> int:
@@ -95,17 +97,13 @@ class ColumnBins:
         """AUC and Gini of the column scored by its rows' event rates, by the core's Lorenz
         curve; NaN without both classes.
 
-        The curve depends only on the (score, class) pairs, not on their order, so it is
-        given each row's pairs in a block (c0 non-events, then c1 events): the bins suffice,
-        and the fit, which runs on threads, does not wait on this call that holds the lock.
+        The curve depends only on how many observations of each class share each score, so
+        the rows' class counts suffice, however many observations they count.
         """
         c0, c1 = self.rows["c0"][:-1], self.rows["c1"][:-1]
         if c0.sum() == 0 or c1.sum() == 0:
             return float("nan"), float("nan")
-        counts = np.column_stack([c0, c1]).ravel()
-        scores = np.repeat(np.repeat(self.rows["event_rate"][:-1], 2), counts)
-        classes = np.repeat(np.tile(np.array([0, 1], dtype=np.int32), len(c0)), counts)
-        curve = _tembrolin.lorenz_curve_native(scores, classes)
+        curve = lorenz_counts(self.rows["event_rate"][:-1], c0, c1)
         return curve["auc"], curve["gini"]
 
     def codes(self, x: np.ndarray) -> np.ndarray:

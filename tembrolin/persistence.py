@@ -62,6 +62,8 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
         "splits": _encode(bins.splits),
         "special_values": _encode(bins.special_values),
         "trend": bins.trend,
+        # How x was rounded before a cluster fit; absent when it was not.
+        **({} if bins.rounding is None else {"rounding": bins.rounding}),
         "bins": tables.labels(bins),  # for the reader: the label of each row below
         "rows": _encode(bins.rows),
     }
@@ -81,6 +83,7 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
         special_values=tuple(_floats(data["special_values"])),
         trend=data["trend"],
         rows=rows,
+        rounding=data.get("rounding"),
     )
 
 

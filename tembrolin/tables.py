@@ -94,6 +94,7 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
 def summary_row(bins: ColumnBins, params: str) -> dict[str, object]:
     count = bins.rows["count"]
     regular = slice(0, bins.n_regular)
+    rounded = {} if bins.rounding is None else {"rounding": bins.rounding}
     return {
         "variable": bins.name,
         "n_bins": bins.n_regular,
@@ -105,4 +106,5 @@ def summary_row(bins: ColumnBins, params: str) -> dict[str, object]:
         "trend": bins.trend,
         "method": bins.method,
         "params": params,
+        **rounded,
     }

@@ -23,10 +23,6 @@ std::size_t bucket_of(double v) {
     return static_cast<std::size_t>(order_key(v) >> (64 - bucket_bits));
 }
 
-double quantile_level(std::uint64_t i, std::uint64_t n_bins) {
-    return static_cast<double>(i) / static_cast<double>(n_bins);
-}
-
 // The finite values of x at the given positions (ascending, each below
 // histogram.count) of their ascending order, exactly as sort_doubles puts
 // them. One more pass over x.
@@ -83,6 +79,10 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
 }
 
 }  // namespace
+
+double quantile_level(std::uint64_t i, std::uint64_t n_bins) {
+    return static_cast<double>(i) / static_cast<double>(n_bins);
+}
 
 void require_finite_values(std::size_t count) {
     if (count == 0) throw std::invalid_argument("binning: x no contiene valores finitos");

@@ -23,6 +23,9 @@ inline double binning_quantile(std::span<const double> sorted, double q) {
     return value_at(sorted, quantile_position(sorted.size(), q));
 }
 
+// The level of the i-th of n_bins - 1 quantile splits: i / n_bins.
+double quantile_level(std::uint64_t i, std::uint64_t n_bins);
+
 // The finite values of x, ascending.
 std::vector<double> finite_sorted_values(std::span<const double> x);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "binning/quantiles.hpp"
 #include "sort/radix_sort.hpp"
@@ -30,41 +31,58 @@ Range full_range(std::span<const double> x) {
     return r;
 }
 
-Range quantile_range(std::span<const double> x, double lower_quantile, double upper_quantile) {
-    const std::vector<double> s = finite_sorted_values(x);
+// The sorted finite values of a sample, held whole or counted.
+struct SortedValues {
+    std::vector<double> s;
+    double min() const { return s.front(); }
+    double max() const { return s.back(); }
+    double quantile(double q) const { return binning_quantile(s, q); }
+};
+
+struct CountedValues {
+    CountedSequence s;
+    double min() const { return s.at(0); }
+    double max() const { return s.at(s.size() - 1); }
+    double quantile(double q) const { return value_at(s, quantile_position(s.size(), q)); }
+};
+
+template <class Sorted>
+Range quantile_range(const Sorted& s, double lower_quantile, double upper_quantile) {
     // Negated so that a NaN quantile is refused as well.
     if (!(lower_quantile >= 0.0 && upper_quantile <= 1.0 && lower_quantile < upper_quantile)) {
         throw std::invalid_argument("binning: lower_quantile debe ser menor que upper_quantile");
     }
-    return {binning_quantile(s, lower_quantile), binning_quantile(s, upper_quantile)};
+    return {s.quantile(lower_quantile), s.quantile(upper_quantile)};
 }
 
 // The quartiles pushed out by k interquartile ranges, but never beyond the
 // finite values themselves.
-Range iqr_range(std::span<const double> x, double k) {
-    const std::vector<double> s = finite_sorted_values(x);
-    const double min = s.front();
-    const double max = s.back();
+template <class Sorted>
+Range iqr_range(const Sorted& s, double k) {
+    const double min = s.min();
+    const double max = s.max();
     if (!std::isfinite(k) || k < 0.0) {
         throw std::invalid_argument("binning: k debe ser finito y no negativo");
     }
-    const double q1 = binning_quantile(s, 0.25);
-    const double q3 = binning_quantile(s, 0.75);
+    const double q1 = s.quantile(0.25);
+    const double q3 = s.quantile(0.75);
     const double iqr = q3 - q1;
     if (!(iqr > 0.0)) return {min, max};
     const double t = iqr * k;
     return {q1 - t > min ? q1 - t : min, t + q3 < max ? t + q3 : max};
 }
 
-Range find_range(std::span<const double> x, RangeMode range, double lower_quantile,
-                 double upper_quantile, double k) {
+// `sorted()` gives the sorted finite values, and is called only by the ranges that need them.
+template <class Full, class MakeSorted>
+Range find_range(RangeMode range, double lower_quantile, double upper_quantile, double k, Full full,
+                 MakeSorted sorted) {
     switch (range) {
         case RangeMode::full:
-            return full_range(x);
+            return full();
         case RangeMode::quantile:
-            return quantile_range(x, lower_quantile, upper_quantile);
+            return quantile_range(sorted(), lower_quantile, upper_quantile);
         case RangeMode::iqr:
-            return iqr_range(x, k);
+            return iqr_range(sorted(), k);
     }
     throw std::invalid_argument("range debe ser 'full', 'quantile' o 'iqr'");
 }
@@ -79,6 +97,38 @@ SplitPoints reserve_split_points(std::uint64_t n_bins) {
     SplitPoints out;
     if (n_bins - 1 > out.max_size()) throw std::bad_alloc();
     out.reserve(static_cast<std::size_t>(n_bins - 1));
+    return out;
+}
+
+// n_bins equal parts of [lo, hi], once the range is known.
+SplitPoints equal_width_over(Range range, std::uint64_t n_bins) {
+    const auto [lo, hi] = range;
+    if (n_bins == 1 || lo == hi) return {};
+    SplitPoints out = reserve_split_points(n_bins);
+    const auto bins = static_cast<double>(n_bins);
+    // w: the width of one bin.
+    double w = (hi - lo) / bins;
+    // Two finite bounds more than the largest double apart: divide each first.
+    if (std::isinf(hi - lo) && std::isfinite(lo) && std::isfinite(hi)) w = hi / bins - lo / bins;
+    for (std::uint64_t i = 1; i < n_bins; ++i) {
+        // The product is rounded before the sum (the build forbids fused multiply-add).
+        const double e = static_cast<double>(i) * w + lo;
+        if (std::isfinite(e) && (out.empty() || e > out.back())) out.push_back(e);
+    }
+    return out;
+}
+
+// The quantiles that make split points, appended to `out`. Only compared with ==,
+// < and >=, where -0.0 and +0.0 are alike.
+SplitPoints kept_quantiles(std::span<const double> quantiles, double min, double max,
+                           SplitPoints out) {
+    for (const double e : quantiles) {
+        // A split at the largest value would leave the last bin empty; one at
+        // the smallest still separates it from the rest.
+        if (std::isfinite(e) && e >= min && e < max && (out.empty() || e > out.back())) {
+            out.push_back(e);
+        }
+    }
     return out;
 }
 
@@ -101,38 +151,49 @@ RangeMode parse_range_mode(std::string_view name) {
 SplitPoints equal_width_splits(std::span<const double> x, std::uint64_t n_bins, RangeMode range,
                                double lower_quantile, double upper_quantile, double k) {
     require_bins(n_bins);
-    const auto [lo, hi] = find_range(x, range, lower_quantile, upper_quantile, k);
-    if (n_bins == 1 || lo == hi) return {};
-    SplitPoints out = reserve_split_points(n_bins);
-    const auto bins = static_cast<double>(n_bins);
-    // w: the width of one bin.
-    double w = (hi - lo) / bins;
-    // Two finite bounds more than the largest double apart: divide each first.
-    if (std::isinf(hi - lo) && std::isfinite(lo) && std::isfinite(hi)) w = hi / bins - lo / bins;
-    for (std::uint64_t i = 1; i < n_bins; ++i) {
-        // The product is rounded before the sum (the build forbids fused multiply-add).
-        const double e = static_cast<double>(i) * w + lo;
-        if (std::isfinite(e) && (out.empty() || e > out.back())) out.push_back(e);
-    }
-    return out;
+    return equal_width_over(
+        find_range(
+            range, lower_quantile, upper_quantile, k, [x] { return full_range(x); },
+            [x] { return SortedValues{finite_sorted_values(x)}; }),
+        n_bins);
 }
 
 SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins) {
     require_bins(n_bins);
     const FiniteHistogram histogram = histogram_of_finite(x);
-    // Only compared with ==, < and >=, where -0.0 and +0.0 are alike.
-    const double min = histogram.min;
-    const double max = histogram.max;
-    if (n_bins == 1 || min == max) return {};
+    if (n_bins == 1 || histogram.min == histogram.max) return {};
+    // Room first: too many bins fail as memory before any quantile is computed.
     SplitPoints out = reserve_split_points(n_bins);
-    for (const double e : quantiles_of_finite(x, histogram, n_bins)) {
-        // A split at the largest value would leave the last bin empty; one at
-        // the smallest still separates it from the rest.
-        if (std::isfinite(e) && e >= min && e < max && (out.empty() || e > out.back())) {
-            out.push_back(e);
-        }
+    return kept_quantiles(quantiles_of_finite(x, histogram, n_bins), histogram.min, histogram.max,
+                          std::move(out));
+}
+
+SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
+                           std::span<const std::uint64_t> counts, std::uint64_t n_bins,
+                           RangeMode range, double lower_quantile, double upper_quantile,
+                           double k) {
+    require_bins(n_bins);
+    // The finite values sit between the infinities of an ascending sequence.
+    std::size_t first = 0;
+    std::size_t last = values.size();
+    while (first < last && !std::isfinite(values[first])) ++first;
+    while (last > first && !std::isfinite(values[last - 1])) --last;
+    const CountedValues sorted{
+        CountedSequence(values.subspan(first, last - first), counts.subspan(first, last - first))};
+    require_finite_values(sorted.s.size());
+    if (method == SplitMethod::equal_width) {
+        return equal_width_over(
+            find_range(
+                range, lower_quantile, upper_quantile, k,
+                [&] { return Range{sorted.min(), sorted.max()}; }, [&] { return sorted; }),
+            n_bins);
     }
-    return out;
+    if (n_bins == 1 || sorted.min() == sorted.max()) return {};
+    std::vector<double> quantiles = reserve_split_points(n_bins);
+    for (std::uint64_t i = 1; i < n_bins; ++i) {
+        quantiles.push_back(sorted.quantile(quantile_level(i, n_bins)));
+    }
+    return kept_quantiles(quantiles, sorted.min(), sorted.max(), reserve_split_points(n_bins));
 }
 
 SplitPoints prepare_splits(std::span<const double> values) {

@@ -34,6 +34,13 @@ SplitPoints equal_width_splits(std::span<const double> x, std::uint64_t n_bins, 
 // keeping those that are finite, increasing and below the largest value.
 SplitPoints quantile_splits(std::span<const double> x, std::uint64_t n_bins);
 
+// The equal-width or quantile split points of the sample that ascending values
+// (infinities allowed at the ends, no NaN) repeated `counts` times spell out: the
+// same points as from the sample itself.
+SplitPoints counted_splits(SplitMethod method, std::span<const double> values,
+                           std::span<const std::uint64_t> counts, std::uint64_t n_bins,
+                           RangeMode range, double lower_quantile, double upper_quantile, double k);
+
 // The caller's split points made ascending and unique; any that is not finite
 // is an error. The caller's order and duplicates are of no consequence.
 SplitPoints prepare_splits(std::span<const double> values);

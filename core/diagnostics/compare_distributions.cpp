@@ -11,9 +11,12 @@ namespace {
 
 // Adds the sample to the counters; the last counter takes the NaN values.
 void count_bins(std::span<const double> sample, std::span<const double> splits,
-                std::vector<std::size_t>& counts) {
+                std::vector<std::uint64_t>& counts) {
     for (const double v : sample) ++counts[bin_slot(v, splits)];
 }
+
+constexpr const char* empty_or_bad_epsilon =
+    "compare_distributions: muestras vacías o epsilon inválido";
 
 double floored(double proportion, double epsilon) {
     return epsilon > proportion ? epsilon : proportion;
@@ -26,7 +29,7 @@ DistributionComparison compare_distributions(std::span<const double> reference,
                                              std::span<const double> splits, double epsilon) {
     // Written as 0 >= epsilon so that a NaN epsilon passes, as callers rely on.
     if (reference.empty() || current.empty() || 0.0 >= epsilon) {
-        throw std::invalid_argument("compare_distributions: muestras vacías o epsilon inválido");
+        throw std::invalid_argument(empty_or_bad_epsilon);
     }
     if (!strictly_increasing(splits, true)) {
         throw std::invalid_argument(
@@ -34,20 +37,36 @@ DistributionComparison compare_distributions(std::span<const double> reference,
     }
 
     const std::size_t k = splits.size();
-    std::vector<std::size_t> count_ref(k + 2, 0);
-    std::vector<std::size_t> count_cur(k + 2, 0);
+    std::vector<std::uint64_t> count_ref(k + 2, 0);
+    std::vector<std::uint64_t> count_cur(k + 2, 0);
     count_bins(reference, splits, count_ref);
     count_bins(current, splits, count_cur);
     const bool missing_seen = count_ref[k + 1] != 0 || count_cur[k + 1] != 0;
     const std::size_t rows = missing_seen ? k + 2 : k + 1;
+    return compare_counts(std::span(count_ref).first(rows), std::span(count_cur).first(rows),
+                          epsilon);
+}
 
-    const auto n_ref = static_cast<double>(reference.size());
-    const auto n_cur = static_cast<double>(current.size());
+DistributionComparison compare_counts(std::span<const std::uint64_t> count_ref,
+                                      std::span<const std::uint64_t> count_cur, double epsilon) {
+    std::uint64_t total_ref = 0;
+    std::uint64_t total_cur = 0;
+    for (const std::uint64_t c : count_ref) total_ref += c;
+    for (const std::uint64_t c : count_cur) total_cur += c;
+    if (count_ref.size() != count_cur.size()) {
+        throw std::invalid_argument(
+            "compare_distributions: ambas muestras deben tener el mismo número de bins");
+    }
+    if (total_ref == 0 || total_cur == 0 || 0.0 >= epsilon) {
+        throw std::invalid_argument(empty_or_bad_epsilon);
+    }
+    const auto n_ref = static_cast<double>(total_ref);
+    const auto n_cur = static_cast<double>(total_cur);
     DistributionComparison result{{}, 0.0, 0.0};
-    result.rows.reserve(rows);
+    result.rows.reserve(count_ref.size());
     double cum_ref = 0.0;
     double cum_cur = 0.0;
-    for (std::size_t i = 0; i < rows; ++i) {
+    for (std::size_t i = 0; i < count_ref.size(); ++i) {
         const double p_ref = static_cast<double>(count_ref[i]) / n_ref;
         const double p_cur = static_cast<double>(count_cur[i]) / n_cur;
         // Running sums, not recomputed: the last one is 1 only up to rounding.

@@ -31,4 +31,9 @@ DistributionComparison compare_distributions(std::span<const double> reference,
                                              std::span<const double> current,
                                              std::span<const double> splits, double epsilon);
 
+// The same from the counts of each bin in both samples (the missing bin last, if
+// any), which must hold the same number of bins and at least one observation each.
+DistributionComparison compare_counts(std::span<const std::uint64_t> count_ref,
+                                      std::span<const std::uint64_t> count_cur, double epsilon);
+
 }  // namespace tembrolin

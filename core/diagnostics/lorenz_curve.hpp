@@ -26,4 +26,10 @@ struct LorenzCurve {
 template <class Target>
 LorenzCurve lorenz_curve(std::span<const double> x, std::span<const Target> y);
 
+// The same curve from the class counts at each value (values in any order, a
+// value may repeat): equal to the curve of the sample those counts describe, but
+// for the sign of the zero group's value, always +0.0.
+LorenzCurve lorenz_from_counts(std::span<const double> values, std::span<const std::int64_t> c0,
+                               std::span<const std::int64_t> c1);
+
 }  // namespace tembrolin

@@ -39,25 +39,112 @@ std::vector<std::uint64_t> accepted_cuts_by_value(const std::vector<SegmentEvalu
     return cuts;
 }
 
-// The representative of a segment's x, already sorted: the mean adds them in
-// ascending order from 0.0.
-double segment_representative(std::span<const double> values, Representative representative) {
-    return representative_value(
-        representative, values.size(),
-        [values] {
-            double sum = 0.0;
-            for (const double v : values) sum += v;
-            return sum;
-        },
-        [values] { return value_at(values, median_position(values.size())); });
+// The sorted x of a plain sample.
+struct PlainSample {
+    std::span<const double> x;
+
+    std::size_t size() const { return x.size(); }
+    // The first position at or after pos whose x is greater than v.
+    std::size_t upper(std::size_t pos, double v) const {
+        return pos + count_elements<Side::at_or_below>(x.subspan(pos), v);
+    }
+    double at(std::size_t i) const { return x[i]; }
+    // Adds x[pos] .. x[pos + count - 1] in ascending order from 0.0.
+    double sum(std::size_t pos, std::size_t count) const {
+        double total = 0.0;
+        for (const double v : x.subspan(pos, count)) total += v;
+        return total;
+    }
+};
+
+// The same sample spelled out by runs, positions counted in observations.
+class RunSample {
+  public:
+    explicit RunSample(std::span<const SampleRun> runs)
+        : x_(runs.size()), counts_(runs.size()), sequence_(init(runs)) {}
+    RunSample(const RunSample&) = delete;  // the sequence points into x_
+    RunSample& operator=(const RunSample&) = delete;
+
+    std::size_t size() const { return sequence_.size(); }
+    std::size_t upper(std::size_t pos, double v) const {
+        // The first run with x above v starts there; runs are ascending in x.
+        const auto k =
+            static_cast<std::size_t>(std::upper_bound(x_.begin(), x_.end(), v) - x_.begin());
+        return std::max(pos, k == 0 ? 0 : sequence_.ends()[k - 1]);
+    }
+    double at(std::size_t i) const { return sequence_.at(i); }
+    double sum(std::size_t pos, std::size_t count) const {
+        double total = 0.0;
+        if (count == 0) return total;
+        std::size_t i = pos;
+        for (std::size_t k = sequence_.run_of(pos); i < pos + count; ++k) {
+            for (const std::size_t end = std::min(sequence_.ends()[k], pos + count); i < end; ++i) {
+                total += x_[k];
+            }
+        }
+        return total;
+    }
+
+  private:
+    CountedSequence init(std::span<const SampleRun> runs) {
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            x_[k] = runs[k].x;
+            counts_[k] = static_cast<std::uint64_t>(runs[k].count);
+        }
+        return {x_, counts_};
+    }
+    std::vector<double> x_;
+    std::vector<std::uint64_t> counts_;
+    CountedSequence sequence_;
+};
+
+// Recounts each segment on the sorted sample, adds its share and representative
+// value, and appends the row of the missing bucket.
+template <class Sample>
+std::vector<BinarySummaryRow> report_rows(const Sample& x, const MdlpResult& result,
+                                          std::uint64_t missing_c0, std::uint64_t missing_c1,
+                                          Representative representative) {
+    const std::size_t n = x.size();
+    const std::uint64_t n_missing = missing_c0 + missing_c1;
+    // Shares of the kept observations plus the missing bucket: all rows add up to 1.
+    const std::uint64_t base = n + n_missing;
+
+    std::vector<BinarySummaryRow> rows;
+    rows.reserve(result.segments.size() + (n_missing > 0 ? 1 : 0));
+    std::size_t pos = 0;
+    for (const SegmentRow& segment : result.segments) {
+        const std::size_t upper = std::isfinite(segment.right) ? x.upper(pos, segment.right) : n;
+        const std::size_t count = upper - pos;
+        // Every cut lies in [lower, upper) of its two neighbours, so the table's
+        // counts and the recount on x agree; a difference is a fault of ours.
+        if (static_cast<std::int64_t>(count) != segment.total) {
+            throw std::logic_error("fit_mdlp_full: el resumen no coincide con los segmentos MDLP");
+        }
+        const double value = representative_value(
+            representative, count, [&] { return x.sum(pos, count); },
+            [&] {
+                const QuantilePosition p = median_position(count);
+                return interpolate(x.at(pos + p.lower_index), x.at(pos + p.upper_index),
+                                   p.fraction);
+            });
+        rows.push_back({segment.left, segment.right, static_cast<std::int64_t>(count),
+                        share<std::uint64_t>(count, base), segment.c0, segment.c1, segment.p1,
+                        value});
+        pos = upper;
+    }
+    if (n_missing > 0) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        rows.push_back({nan, nan, static_cast<std::int64_t>(n_missing), share(n_missing, base),
+                        static_cast<std::int64_t>(missing_c0),
+                        static_cast<std::int64_t>(missing_c1), share(missing_c1, n_missing), nan});
+    }
+    return rows;
 }
 
 }  // namespace
 
-MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
-                             const MdlpParams& params, CandidateRule candidates) {
+MdlpResult mdlp_on_table(const CutPointTable& table, const MdlpParams& params) {
     MdlpResult result;
-    const CutPointTable table = candidate_cut_points(x, y, candidates);
     if (table.empty()) return result;
     result.evaluations = mdlp_search(table, params);
 
@@ -76,41 +163,16 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
     return result;
 }
 
+MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
+                             const MdlpParams& params, CandidateRule candidates) {
+    return mdlp_on_table(candidate_cut_points(x, y, candidates), params);
+}
+
 std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
                                             const MdlpResult& result,
                                             Representative representative) {
-    const std::span<const double> x = sample.x;
-    const std::size_t n = x.size();
-    // Shares of the kept observations plus the missing bucket: all rows add up to 1.
-    const std::uint64_t base = n + sample.n_missing;
-
-    std::vector<BinarySummaryRow> rows;
-    rows.reserve(result.segments.size() + (sample.n_missing > 0 ? 1 : 0));
-    std::size_t pos = 0;
-    for (const SegmentRow& segment : result.segments) {
-        const std::size_t upper =
-            std::isfinite(segment.right)
-                ? pos + count_elements<Side::at_or_below>(x.subspan(pos), segment.right)
-                : n;
-        const std::size_t count = upper - pos;
-        // Every cut lies in [lower, upper) of its two neighbours, so the table's
-        // counts and the recount on x agree; a difference is a fault of ours.
-        if (static_cast<std::int64_t>(count) != segment.total) {
-            throw std::logic_error("fit_mdlp_full: el resumen no coincide con los segmentos MDLP");
-        }
-        rows.push_back({segment.left, segment.right, static_cast<std::int64_t>(count),
-                        share<std::uint64_t>(count, base), segment.c0, segment.c1, segment.p1,
-                        segment_representative(x.subspan(pos, count), representative)});
-        pos = upper;
-    }
-    if (sample.n_missing > 0) {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        rows.push_back({nan, nan, static_cast<std::int64_t>(sample.n_missing),
-                        share(sample.n_missing, base), static_cast<std::int64_t>(sample.missing_c0),
-                        static_cast<std::int64_t>(sample.missing_c1),
-                        share(sample.missing_c1, sample.n_missing), nan});
-    }
-    return rows;
+    return report_rows(PlainSample{sample.x}, result, sample.missing_c0, sample.missing_c1,
+                       representative);
 }
 
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
@@ -121,6 +183,26 @@ MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const dou
     MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params, candidates);
     std::vector<BinarySummaryRow> rows = fit_mdlp_full(sample, mdlp, representative);
     return {std::move(mdlp.evaluations), std::move(rows), sample.counts};
+}
+
+MdlpFullResult mdlp_full_from_counts(const ValueCounts& counts, const MdlpParams& params,
+                                     Representative representative, CandidateRule candidates) {
+    const std::vector<SampleRun> runs = sample_runs(counts);
+    MdlpFullResult out;
+    PreprocessingCounts& meta = out.counts;
+    for (std::size_t i = 0; i < counts.values.size(); ++i) {
+        const auto here = static_cast<std::uint64_t>(counts.c0[i] + counts.c1[i]);
+        (std::isfinite(counts.values[i]) ? meta.n_used : meta.n_non_finite) += here;
+    }
+    const auto missing_c0 = static_cast<std::uint64_t>(counts.missing_c0);
+    const auto missing_c1 = static_cast<std::uint64_t>(counts.missing_c1);
+    meta.n_missing_x = missing_c0 + missing_c1;
+    meta.n_input = meta.n_used + meta.n_non_finite + meta.n_missing_x;
+
+    MdlpResult mdlp = mdlp_on_table(candidate_cut_points(runs, candidates), params);
+    out.rows = report_rows(RunSample{runs}, mdlp, missing_c0, missing_c1, representative);
+    out.evaluations = std::move(mdlp.evaluations);
+    return out;
 }
 
 }  // namespace tembrolin

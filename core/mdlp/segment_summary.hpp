@@ -9,6 +9,7 @@
 #include "mdlp/segment_evaluation.hpp"
 #include "prep/cut_points.hpp"
 #include "prep/preprocess.hpp"
+#include "prep/value_counts.hpp"
 #include "types/representative.hpp"
 
 namespace tembrolin {
@@ -35,8 +36,11 @@ struct MdlpFullResult {
     PreprocessingCounts counts;
 };
 
-// The search over the candidate cuts of a clean sorted sample, then its accepted
-// cuts as the final segments from -inf to +inf.
+// The search over a cut-point table, then its accepted cuts as the final segments
+// from -inf to +inf; nothing for an empty table.
+MdlpResult mdlp_on_table(const CutPointTable& table, const MdlpParams& params);
+
+// The same over the candidate cuts of a clean sorted sample.
 MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int32_t> y,
                              const MdlpParams& params,
                              CandidateRule candidates = CandidateRule::neighbour);
@@ -54,5 +58,10 @@ MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const dou
                                   std::optional<double> value, double percentile,
                                   const MdlpParams& params, Representative representative,
                                   CandidateRule candidates);
+
+// The report of mdlp_full_raw_core on a 0/1 sample known only by its counts: the
+// same evaluations, rows and counters, bit for bit, as on the sample itself.
+MdlpFullResult mdlp_full_from_counts(const ValueCounts& counts, const MdlpParams& params,
+                                     Representative representative, CandidateRule candidates);
 
 }  // namespace tembrolin

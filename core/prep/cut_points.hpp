@@ -20,6 +20,13 @@ struct CutPoint {
 // class count between their cuts.
 using CutPointTable = std::vector<CutPoint>;
 
+// `count` observations in a row of a sorted sample that share x and class.
+struct SampleRun {
+    double x;
+    std::int32_t y;
+    std::int64_t count;  // at least 1
+};
+
 // Which changes of x may carry a candidate cut.
 enum class CandidateRule {
     neighbour,  // x and the class both change between neighbours (compute_boundaries)
@@ -42,5 +49,8 @@ CutPointTable compute_group_boundaries(std::span<const double> x, std::span<cons
 // The cut points the rule offers.
 CutPointTable candidate_cut_points(std::span<const double> x, std::span<const std::int32_t> y,
                                    CandidateRule rule);
+
+// The same for a sample given in runs: the table of the sample the runs spell out.
+CutPointTable candidate_cut_points(std::span<const SampleRun> runs, CandidateRule rule);
 
 }  // namespace tembrolin

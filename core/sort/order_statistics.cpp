@@ -80,4 +80,16 @@ double select_value_at(std::span<const double> values, QuantilePosition p) {
                        p.fraction);
 }
 
+CountedSequence::CountedSequence(std::span<const double> values,
+                                 std::span<const std::uint64_t> counts)
+    : values_(values), ends_(counts.size()) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) ends_[i] = end += counts[i];
+}
+
+std::size_t CountedSequence::run_of(std::size_t i) const {
+    return static_cast<std::size_t>(std::upper_bound(ends_.begin(), ends_.end(), i) -
+                                    ends_.begin());
+}
+
 }  // namespace tembrolin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,28 @@ double interpolate(double lower, double upper, double fraction);
 // names, so a sequence whose order statistics sit in place there serves too.
 inline double value_at(std::span<const double> sorted, QuantilePosition p) {
     return interpolate(sorted[p.lower_index], sorted[p.upper_index], p.fraction);
+}
+
+// An ascending sequence held as its values (ascending) with how often each
+// repeats; position i is the i-th element of the sequence they spell out.
+class CountedSequence {
+  public:
+    CountedSequence(std::span<const double> values, std::span<const std::uint64_t> counts);
+    std::size_t size() const { return ends_.empty() ? 0 : ends_.back(); }
+    // Requires i < size().
+    double at(std::size_t i) const { return values_[run_of(i)]; }
+    // The index of the value that holds position i.
+    std::size_t run_of(std::size_t i) const;
+    std::span<const double> values() const { return values_; }
+    std::span<const std::size_t> ends() const { return ends_; }
+
+  private:
+    std::span<const double> values_;
+    std::vector<std::size_t> ends_;
+};
+
+inline double value_at(const CountedSequence& sorted, QuantilePosition p) {
+    return interpolate(sorted.at(p.lower_index), sorted.at(p.upper_index), p.fraction);
 }
 
 // Selection instead of a full sort where only a few order statistics matter.

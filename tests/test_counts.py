@@ -1,0 +1,239 @@
+"""Fits from per-value class counts, merged over parts of a sample, against the fits of the
+whole sample: bit for bit, but for means, which are summed in another order."""
+
+import math
+
+import numpy as np
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+
+import _tembrolin
+from tembrolin import _native, counted, fitting
+from tembrolin.counted import ColumnCounts
+from tembrolin.fitting import CONTINUOUS_KEYS, Settings
+
+# Ties, both zeros, both infinities, NaN, adjacent doubles and the largest magnitudes.
+POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]
+POOL += [math.inf, -math.inf, math.nan]
+SPECIAL = -999.0
+
+
+def bits(a):
+    a = np.asarray(a)
+    return a.view(np.int64) if a.dtype == np.float64 else a
+
+
+def assert_same(a, b):
+    assert a.keys() == b.keys()
+    for key in a:
+        np.testing.assert_array_equal(bits(a[key]), bits(b[key]), err_msg=key)
+
+
+VALUES = st.sampled_from(POOL)
+
+
+@st.composite
+def samples(draw, values=VALUES):
+    n = draw(st.integers(0, 40))
+    x = np.array(draw(st.lists(values, min_size=n, max_size=n)), dtype=np.float64)
+    y = np.array(draw(st.lists(st.sampled_from([0, 1]), min_size=n, max_size=n)), dtype=np.int32)
+    cuts = sorted(draw(st.lists(st.integers(0, n), max_size=4)))
+    return x, y, np.split(np.arange(n), cuts)
+
+
+def merged(x, y, parts):
+    tables = [_native.value_counts(x[p], y[p]) for p in parts]
+    total = tables[0]
+    for table in tables[1:]:
+        total = _native.merge_counts(total, table)
+    return total
+
+
+@given(
+    samples(),
+    st.sampled_from(["boundary", "neighbour"]),
+    st.sampled_from(["median", "mean"]),
+    st.integers(0, 4),
+    st.sampled_from([(0, 0), (1, 1), (1, -1), (3, 1), (2, 0)]),
+    st.sampled_from([0.0, 0.5, 1.0]),
+    st.booleans(),
+)
+def test_mdlp_report_from_counts_is_that_of_the_sample(
+    sample, candidates, representative, minobs, mono, beta, force
+):
+    x, y, parts = sample
+    args = (minobs, *mono, 1.0, beta, force)
+    whole = _native.mdlp_fit(
+        x, y.astype(float), *args, representative=representative, candidates=candidates
+    )
+    counts = _native.mdlp_fit_counts(
+        merged(x, y, parts), *args, representative=representative, candidates=candidates
+    )
+    assert_same(whole["mdlp"], counts["mdlp"])
+    assert_same(whole["summary"], counts["summary"])
+    assert whole["metadata"] == counts["metadata"]
+
+
+def outcome(call):
+    try:
+        return call()
+    except ValueError as error:
+        return str(error)
+
+
+@given(
+    samples(),
+    st.sampled_from(["equal_width", "quantile"]),
+    st.sampled_from(["full", "quantile", "iqr"]),
+    st.integers(0, 9),
+    st.sampled_from([(0.0, 1.0), (0.1, 0.9), (0.5, 0.5), (0.3, 0.7)]),
+    st.sampled_from([0.0, 1.5, -1.0]),
+)
+def test_splits_from_counts_are_those_of_the_sample(sample, method, width, n_bins, quantiles, k):
+    x, _, _ = sample
+    table = _native.value_counts(x, np.zeros(len(x), dtype=np.int32))
+    args = (method, n_bins, width, *quantiles, k)
+    whole = outcome(lambda: _tembrolin.binning_splits(x, *args, np.empty(0)))
+    counts = outcome(lambda: _native.counted_binning_splits(table["values"], table["c0"], *args))
+    if isinstance(whole, str):
+        assert whole == counts
+    else:
+        np.testing.assert_array_equal(bits(whole), bits(counts))
+
+
+@given(samples())
+def test_lorenz_curve_and_comparison_from_counts(sample):
+    x, y, parts = sample
+    counts = merged(x, y, parts)
+    whole = outcome(lambda: _tembrolin.lorenz_curve_native(x, y))
+    from_counts = outcome(
+        lambda: _native.lorenz_counts(counts["values"], counts["c0"], counts["c1"])
+    )
+    if isinstance(whole, str):
+        assert whole == from_counts
+    else:
+        whole["value"] = whole["value"] + 0.0  # which zero names the zero group is not counted
+        assert_same(whole, from_counts)
+
+    # The two halves of the sample compared over bins at 0 and 2, NaN apart.
+    splits = np.array([0.0, 2.0])
+    half = len(x) // 2
+    reference, current = x[:half], x[half:]
+
+    def bin_counts(sample):
+        codes = _tembrolin.binning_transform(sample, splits)
+        codes[codes < 0] = 3
+        return np.bincount(codes, minlength=4)
+
+    ref, cur = bin_counts(reference), bin_counts(current)
+    rows = 4 if ref[3] or cur[3] else 3
+    whole = outcome(
+        lambda: _tembrolin.compare_distributions_native(reference, current, splits, 1e-9)
+    )
+    from_counts = outcome(lambda: _native.compare_counts(ref[:rows], cur[:rows], 1e-9))
+    if isinstance(whole, str):
+        assert whole == from_counts
+    else:
+        assert_same(whole, from_counts)
+
+
+SETTINGS = {
+    "mdlp": Settings(min_bin_share=0.05),
+    "neighbour-mean": Settings(candidates="neighbour", representative="mean", min_bin_share=0.0),
+    "auto-trend": Settings(monotonic_trend="auto", min_bin_share=0.0),
+    "quantile": Settings(method="quantile", n_bins=4),
+    "iqr": Settings(method="equal_width", range="iqr", n_bins=3),
+}
+
+
+@given(
+    samples(st.sampled_from([*POOL, SPECIAL, SPECIAL])),
+    st.sampled_from(sorted(SETTINGS)),
+    st.booleans(),
+)
+def test_column_fit_from_counts_is_the_single_machine_fit(sample, setting, continuous):
+    x, y, parts = sample
+    settings = SETTINGS[setting]
+    if not len(x):
+        return
+    values = np.where(y == 1, 2.5, 0.5) + np.arange(len(y)) % 3 if continuous else y.astype(float)
+    target = fitting.read_target(values, None, 50.0)
+    classes = target.classes
+    whole = fitting.fit_column(
+        "x", x, target, fitting.totals_row(target, settings.representative), settings, (SPECIAL,)
+    )
+    column = ColumnCounts(counted.empty_counts(), {SPECIAL: counted.empty_counts()})
+    for p in parts:
+        column = column.merge(counted.count_column(x[p], classes[p], (SPECIAL,)))
+    ones = int(classes.sum())
+    totals = counted.totals_row(len(classes) - ones, ones)
+    bins = counted.fit_column("x", column, totals, settings, (SPECIAL,))
+    if continuous:
+        codes = bins.codes(x)
+        zeros = np.zeros(len(x), dtype=np.int32)
+        rows = range(bins.missing_row + 1)
+        rows = [counted.counts_of(values[codes == r], zeros[codes == r]) for r in rows]
+        rows.append(counted.counts_of(values, zeros))
+        bins = counted.with_target_summaries(bins, rows)
+
+    np.testing.assert_array_equal(bits(whole.splits), bits(bins.splits))
+    assert (whole.method, whole.trend) == (bins.method, bins.trend)
+    summed = {"target_mean"} | ({"representative"} if settings.representative == "mean" else set())
+    assert whole.rows.keys() == bins.rows.keys()
+    # Sums near the largest double overflow or not depending on their order.
+    huge = (np.abs(x[np.isfinite(x)]) > 1e300).any()
+    for key in whole.rows:
+        if key in summed and huge:
+            continue
+        if key in summed:
+            np.testing.assert_allclose(whole.rows[key], bins.rows[key], rtol=1e-12, err_msg=key)
+        else:
+            np.testing.assert_array_equal(bits(whole.rows[key]), bits(bins.rows[key]), err_msg=key)
+    if continuous:
+        assert set(CONTINUOUS_KEYS) <= bins.rows.keys()
+
+
+def test_target_percentile_from_counts_is_the_cores():
+    y = np.array([5.0, 1.0, 3.0, 3.0, 8.0, 2.5, 2.5, 9.0])
+    table = counted.counts_of(y, np.zeros(len(y), dtype=np.int32))
+    for p in (0.0, 12.5, 40.0, 50.0, 100.0):
+        assert counted.percentile(table, p) == fitting.read_target(y, None, p).threshold
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: _native.value_counts([1.0], [2]), "y debe contener solo 0 y 1"),
+        (lambda: _native.merge_counts(table([2.0, 1.0], [1, 1]), table([], [])), "crecientes"),
+        (lambda: _native.merge_counts(table([1.0], [-1]), table([], [])), "negativos"),
+        (lambda: _native.merge_counts(table([1.0], [2**62]), table([1.0], [2**62])), "int64"),
+        (lambda: _native.merge_counts(table([1.0, 2.0], [1]), table([], [])), "misma longitud"),
+        (lambda: _native.counted_order_statistics([1.0], [2], [1.5]), "entre 0 y n - 1"),
+        (lambda: _native.counted_order_statistics([1.0], [0], [0.0]), "entre 0 y n - 1"),
+        (lambda: _native.counted_order_statistics([np.nan], [1], [0.0]), "sin NaN"),
+        (lambda: _native.lorenz_counts([1.0], [1], [-1]), "negativos"),
+        (lambda: _native.compare_counts([1, 2], [3], 1e-9), "mismo número de bins"),
+    ],
+    ids=[
+        "class-2",
+        "unsorted",
+        "negative",
+        "overflow",
+        "lengths",
+        "position-past-end",
+        "no-observation",
+        "nan-value",
+        "negative-lorenz",
+        "bins-differ",
+    ],
+)
+def test_counts_no_sample_gives_are_refused(call, message):
+    with pytest.raises(ValueError, match=message):
+        call()
+
+
+def table(values, c0):
+    values = np.asarray(values, dtype=np.float64)
+    c0 = np.asarray(c0, dtype=np.int64)
+    return {"values": values, "c0": c0, "c1": np.zeros_like(c0), "missing_c0": 0, "missing_c1": 0}

@@ -1,0 +1,197 @@
+"""Fits on a real local Dask cluster against the single-machine fits of the same data."""
+
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import tembrolin as tb
+from tembrolin import _native, distributed
+
+dask = pytest.importorskip("dask")
+dd = pytest.importorskip("dask.dataframe")
+dask_distributed = pytest.importorskip("distributed")
+
+
+@pytest.fixture(scope="module")
+def client():
+    cluster = dask_distributed.LocalCluster(
+        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+    )
+    with cluster, dask_distributed.Client(cluster) as connected:
+        # A sanitized run proves something only if the workers load the sanitized build too.
+        wanted = os.environ.get("TEMBROLIN_SANITIZED")
+        if wanted:
+            for path in connected.run(_native_path).values():
+                assert path.startswith(wanted), path
+        yield connected
+
+
+def _native_path():
+    return _native.__file__
+
+
+def bits(a):
+    a = np.asarray(a)
+    return a.view(np.int64) if a.dtype == np.float64 else a
+
+
+def assert_same_fit(one, many, representative="median"):
+    assert list(one.columns_) == list(many.columns_)
+    assert (one.target_type_, one.threshold_) == (many.target_type_, many.threshold_)
+    summed = {"target_mean"} | ({"representative"} if representative == "mean" else set())
+    for name, a in one.columns_.items():
+        b = many.columns_[name]
+        np.testing.assert_array_equal(bits(a.splits), bits(b.splits), err_msg=name)
+        assert a.rows.keys() == b.rows.keys()
+        for key in a.rows:
+            if key in summed:
+                np.testing.assert_allclose(a.rows[key], b.rows[key], rtol=1e-12, err_msg=key)
+            else:
+                np.testing.assert_array_equal(bits(a.rows[key]), bits(b.rows[key]), err_msg=key)
+    pd.testing.assert_frame_equal(one.summary(), many.summary())
+
+
+def dataset(kind, n=1500, seed=0):
+    rng = np.random.default_rng(seed)
+    age = rng.integers(18, 70, n).astype(float)
+    score = rng.normal(size=n).round(2)
+    score[::13] = np.nan
+    score[5::97] = np.inf
+    score[7::89] = -np.inf
+    score[11::50] = -0.0
+    debt = rng.integers(0, 8, n).astype(float)
+    debt[::29] = -999.0
+    X = pd.DataFrame({"age": age, "score": score, "debt": debt})
+    logit = 0.04 * (age - 40) + 0.6 * np.nan_to_num(score, posinf=2, neginf=-2) + 0.2 * debt
+    if kind == "binary":
+        y = (rng.uniform(size=n) < 1 / (1 + np.exp(-logit))).astype(float)
+    else:
+        y = (logit + rng.normal(size=n)).round(1)
+    return X, y
+
+
+CASES = {
+    "ties-nan-inf": ("binary", {}),
+    "neighbour-special": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
+    "quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
+    "iqr-auto-trend": (
+        "binary",
+        {"method": "equal_width", "width_range": "iqr", "monotonic_trend": "auto"},
+    ),
+    "threshold": ("continuous", {"target_threshold": 0.5, "special_values": {"debt": [-999.0]}}),
+    "percentile": ("continuous", {"target_percentile": 40.0, "monotonic_trend": "auto"}),
+}
+
+
+@pytest.mark.parametrize("npartitions", [1, 3, 8])
+@pytest.mark.parametrize("case", sorted(CASES))
+@pytest.mark.usefixtures("client")
+def test_cluster_fit_equals_single_machine_fit(case, npartitions):
+    kind, params = CASES[case]
+    X, y = dataset(kind)
+    one = tb.Binner(**params).fit(X, y)
+    ddf = dd.from_pandas(X.assign(target=y), npartitions=npartitions)
+    many = tb.Binner(**params).fit(ddf, "target")
+    assert_same_fit(one, many, params.get("representative", "median"))
+
+    features = ddf.drop(columns="target")
+    for metric in ("bin", "woe"):
+        np.testing.assert_array_equal(
+            many.transform(features, metric=metric).compute().to_numpy(),
+            one.transform(X, metric=metric),
+        )
+    current = X.iloc[::2]
+    pd.testing.assert_frame_equal(
+        tb.stability(many, features, current, by_bin=True),
+        tb.stability(one, X, current, by_bin=True),
+    )
+    pd.testing.assert_frame_equal(
+        tb.discrimination(many, features, ddf["target"]), tb.discrimination(one, X, y)
+    )
+
+
+@pytest.mark.usefixtures("client")
+def test_target_as_a_dask_series_and_errors():
+    X, y = dataset("binary", n=300)
+    ddf = dd.from_pandas(X, npartitions=2)
+    target = dd.from_pandas(pd.Series(y, name="y"), npartitions=2)
+    assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, target))
+    with pytest.raises(TypeError, match="Series de Dask"):
+        tb.Binner().fit(ddf, y)
+    with pytest.raises(TypeError, match="solo se admite"):
+        tb.Binner().fit(X, y, max_table_bytes=10)
+    with pytest.raises(ValueError, match="faltan 'debt'"):
+        tb.Binner().fit(ddf, target).transform(ddf.drop(columns="debt"))
+
+
+@pytest.mark.usefixtures("client")
+def test_memory_guard_names_the_column_and_rounding_gets_past_it():
+    rng = np.random.default_rng(1)
+    X = pd.DataFrame({"income": rng.lognormal(8, 1, 4000), "age": rng.integers(18, 70, 4000)})
+    y = (rng.uniform(size=4000) < 0.3).astype(float)
+    ddf = dd.from_pandas(X.assign(y=y), npartitions=4)
+    budget = 500 * distributed.ENTRY_BYTES
+    with pytest.raises(MemoryError, match=r"columna 'income'.*round_digits"):
+        tb.Binner().fit(ddf, "y", max_table_bytes=budget)
+
+    many = tb.Binner().fit(ddf, "y", max_table_bytes=budget, round_digits={"income": 2})
+    rounded = X.assign(income=distributed.round_significant(X["income"].to_numpy(), 2))
+    one = tb.Binner().fit(rounded, y)
+    for name in one.columns_:
+        np.testing.assert_array_equal(one.columns_[name].splits, many.columns_[name].splits)
+    assert many.summary().loc["income", "rounding"] == "2 cifras significativas"
+    loaded = tb.Binner.from_json(many.to_json())
+    assert loaded.columns_["income"].rounding == "2 cifras significativas"
+
+    gridded = tb.Binner().fit(ddf, "y", max_table_bytes=budget, round_grid={"income": 500.0})
+    assert gridded.columns_["income"].rounding == "múltiplos de 500.0"
+
+
+@pytest.mark.parametrize(
+    "options, message",
+    [
+        ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
+        ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
+        ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
+        ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
+        ({"max_table_bytes": 0}, "max_table_bytes"),
+    ],
+    ids=["unknown-column", "no-digits", "negative-grid", "both", "no-budget"],
+)
+def test_bad_dask_options_are_named(options, message):
+    X, y = dataset("binary", n=50)
+    ddf = dd.from_pandas(X.assign(y=y), npartitions=2)
+    with pytest.raises(ValueError, match=message):
+        tb.Binner().fit(ddf, "y", **options)
+
+
+def _dying_partition(i, frame, flag):
+    # The first time partition 1 is read, its worker process dies mid-task.
+    if i == 1 and not flag.exists():
+        flag.touch()
+        os._exit(1)
+    return frame
+
+
+@pytest.mark.usefixtures("client")
+def test_a_worker_that_dies_mid_fit_is_retried_and_the_fit_stays_exact(tmp_path):
+    X, y = dataset("binary", n=600)
+    frame = X.assign(y=y)
+    chunks = np.array_split(np.arange(len(frame)), 3)
+    flag = tmp_path / "died"
+    parts = [
+        dask.delayed(_dying_partition)(i, frame.iloc[rows], flag) for i, rows in enumerate(chunks)
+    ]
+    ddf = dd.from_delayed(parts, meta=frame.iloc[:0])
+    assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, "y"))
+    assert flag.exists()  # the worker did die
+
+
+def test_importing_tembrolin_imports_no_dask():
+    code = "import sys, tembrolin; print(sorted(m for m in sys.modules if m.startswith('dask')))"
+    out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, check=True)
+    assert out.stdout.decode().strip() == "[]"
