@@ -187,3 +187,21 @@ def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
     assert math.isnan(summary["left"][-1])
     assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == tally
     assert summary["percentage"][-1] == tally[0] / (n + tally[0])
+
+
+def test_returned_arrays_outlive_the_call_and_are_independent():
+    # The arrays take over the core's storage instead of copying it: each must
+    # keep its storage alive on its own, and two calls must not share any.
+    rng = np.random.default_rng(3)
+    x, y = rng.standard_normal(5000), (rng.random(5000) < 0.4) * 1.0
+    first = t.preprocess_data_native(x, y)
+    xs, ys = first.pop("x"), first.pop("y")
+    del first
+    second = t.preprocess_data_native(x, y)
+    assert xs.flags.writeable and ys.flags.writeable
+    xs[:] = 0.0
+    ys[:] = 7
+    order = np.lexsort((y, x))
+    np.testing.assert_array_equal(second["x"], x[order])
+    np.testing.assert_array_equal(second["y"], y[order])
+    assert not np.shares_memory(xs, second["x"])
