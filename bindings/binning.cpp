@@ -44,7 +44,7 @@ py::array_t<double> binning_splits(const carray<double>& x, const std::string& m
             splits = quantile_splits(values, n_bins);
         }
     }
-    return to_array(splits);
+    return to_array(std::move(splits));
 }
 
 py::array_t<std::int64_t> binning_transform(const carray<double>& x, const carray<double>& splits) {

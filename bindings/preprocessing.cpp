@@ -8,11 +8,11 @@ namespace {
 py::dict preprocess_data_native(const carray<double>& x, const carray<double>& y,
                                 const py::object& value, double percentile) {
     require_same_length(x, y, "preprocess_data: x e y deben tener la misma longitud");
-    const PreprocessedSample sample =
+    PreprocessedSample sample =
         preprocess_data(flat(x), flat(y), optional_value(value), percentile);
     py::dict d;
-    d["x"] = to_array(sample.x);
-    d["y"] = to_array(sample.y);
+    d["x"] = to_array(std::move(sample.x));
+    d["y"] = to_array(std::move(sample.y));
     return d;
 }
 

@@ -187,3 +187,40 @@ def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
     assert math.isnan(summary["left"][-1])
     assert (summary["count"][-1], summary["c0"][-1], summary["c1"][-1]) == tally
     assert summary["percentage"][-1] == tally[0] / (n + tally[0])
+
+
+# More keys of one class than the sort takes before it first splits them by
+# their top 16 bits: runs of every size, one run holding every key, many runs.
+@pytest.mark.parametrize("spread", ["normal", "integers", "one-run", "wide-magnitudes"], ids=str)
+def test_largest_samples_sort_like_lexsort(spread):
+    n = 2**21 + 2**16  # class 0 alone above 2**21 keys
+    rng = np.random.default_rng(21)
+    x = {
+        "normal": lambda: rng.standard_normal(n),
+        "integers": lambda: rng.integers(-50, 50, n) * 1.0,
+        "one-run": lambda: 1.0 + rng.random(n) * 1e-3,
+        "wide-magnitudes": lambda: np.exp(rng.standard_normal(n) * 30) * rng.choice([-1, 1], n),
+    }[spread]()
+    y = (rng.random(n) < 0.01) * 1.0
+    out = t.preprocess_data_native(x, y)
+    order = np.lexsort((y, x))
+    np.testing.assert_array_equal(out["x"], x[order])
+    np.testing.assert_array_equal(out["y"], y[order])
+
+
+def test_returned_arrays_outlive_the_call_and_are_independent():
+    # The arrays take over the core's storage instead of copying it: each must
+    # keep its storage alive on its own, and two calls must not share any.
+    rng = np.random.default_rng(3)
+    x, y = rng.standard_normal(5000), (rng.random(5000) < 0.4) * 1.0
+    first = t.preprocess_data_native(x, y)
+    xs, ys = first.pop("x"), first.pop("y")
+    del first
+    second = t.preprocess_data_native(x, y)
+    assert xs.flags.writeable and ys.flags.writeable
+    xs[:] = 0.0
+    ys[:] = 7
+    order = np.lexsort((y, x))
+    np.testing.assert_array_equal(second["x"], x[order])
+    np.testing.assert_array_equal(second["y"], y[order])
+    assert not np.shares_memory(xs, second["x"])

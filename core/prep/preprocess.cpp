@@ -124,13 +124,12 @@ PreprocessedSample preprocess_data(std::span<const double> x, std::span<const do
 
     keys.sort();
     const std::size_t kept = keys.class0().size() + keys.class1().size();
-    sample.x.resize(kept);
-    sample.y.resize(kept);
-    double* out_x = sample.x.data();
-    std::int32_t* out_y = sample.y.data();
+    // Appended rather than resized: resizing would first zero every element.
+    sample.x.reserve(kept);
+    sample.y.reserve(kept);
     merge_classes(keys, [&](std::uint64_t key, bool is_class1) {
-        *out_x++ = from_order_key(key);
-        *out_y++ = is_class1 ? 1 : 0;
+        sample.x.push_back(from_order_key(key));
+        sample.y.push_back(is_class1 ? 1 : 0);
     });
     sample.counts.n_used = kept;
     return sample;

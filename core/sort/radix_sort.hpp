@@ -22,7 +22,8 @@ inline double from_order_key(std::uint64_t key) {
 }
 
 // Sorts keys ascending: a least-significant-digit radix sort, which beats a
-// comparison sort on the millions of rows a binning call sees.
+// comparison sort on the millions of rows a binning call sees; inputs larger
+// than the caches are first split by their top bits into runs sorted in cache.
 void radix_sort(std::span<std::uint64_t> keys);
 
 // The same with caller storage of at least keys.size() elements, which a caller
