@@ -1,6 +1,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binning/splits.hpp"
@@ -46,11 +47,11 @@ ValueCounts counts_from(const py::dict& d) {
     return counts;
 }
 
-py::dict counts_dict(const ValueCounts& counts) {
+py::dict counts_dict(ValueCounts&& counts) {
     py::dict d;
-    d["values"] = to_array(counts.values);
-    d["c0"] = to_array(counts.c0);
-    d["c1"] = to_array(counts.c1);
+    d["values"] = to_array(std::move(counts.values));
+    d["c0"] = to_array(std::move(counts.c0));
+    d["c1"] = to_array(std::move(counts.c1));
     d["missing_c0"] = counts.missing_c0;
     d["missing_c1"] = counts.missing_c1;
     return d;
@@ -64,7 +65,7 @@ py::dict value_counts(const carray<double>& x, const carray<std::int32_t>& y) {
         py::gil_scoped_release release;
         counts = count_values(flat(x), flat(y));
     }
-    return counts_dict(counts);
+    return counts_dict(std::move(counts));
 }
 
 py::dict merge_counts(const py::dict& a, const py::dict& b) {
@@ -76,7 +77,7 @@ py::dict merge_counts(const py::dict& a, const py::dict& b) {
         py::gil_scoped_release release;
         merged = merge_value_counts(first, second);
     }
-    return counts_dict(merged);
+    return counts_dict(std::move(merged));
 }
 
 py::dict mdlp_fit_counts(const py::dict& counts, std::int64_t minobs, std::int32_t monotonicity,
@@ -159,7 +160,7 @@ py::array_t<double> counted_order_statistics(const carray<double>& values,
         }
         out.push_back(value_at(sequence, position_at(sequence.size(), h)));
     }
-    return to_array(out);
+    return to_array(std::move(out));
 }
 
 py::array_t<double> counted_binning_splits(const carray<double>& values,
