@@ -364,20 +364,3 @@ def test_continuous_target_metadata():
 def test_checks_in_order(name, x, mode, kwargs, error, message):
     with pytest.raises(error, match=message):
         getattr(t, name)(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
-
-
-@pytest.mark.parametrize(
-    "name, doc",
-    [
-        (
-            "evaluate_segment",
-            "Evalúa un segmento concreto (datos ya preprocesados y boundaries ya calculados)",
-        ),
-        ("mdlp_full", "Algoritmo MDLP completo + resumen de segmentos finales"),
-        ("mdlp", "Algoritmo MDLP completo (datos ya limpios/ordenados)"),
-        ("mdlp_raw", "Prepara y ejecuta MDLP en una única llamada nativa"),
-        ("mdlp_full_raw", "Prepara, ejecuta MDLP y resume missing en una única llamada nativa"),
-    ],
-)
-def test_docstrings(name, doc):
-    assert getattr(t, name).__doc__.rstrip("\n").endswith(doc)
