@@ -15,13 +15,8 @@ import tembrolin as tb
 
 def sample(n=400, seed=0):
     rng = np.random.default_rng(seed)
-    frame = pd.DataFrame(
-        {
-            "age": rng.integers(18, 80, n).astype(float),
-            "income": np.round(rng.lognormal(7, 0.5, n), -1),
-            "debt": rng.normal(size=n),
-        }
-    )
+    age, income = rng.integers(18, 80, n).astype(float), np.round(rng.lognormal(7, 0.5, n), -1)
+    frame = pd.DataFrame({"age": age, "income": income, "debt": rng.normal(size=n)})
     frame.loc[rng.random(n) < 0.1, "income"] = np.nan
     logit = (frame["age"] - 45) / 10 - frame["debt"]
     y = (rng.random(n) < 1 / (1 + np.exp(-logit))).astype(float)
@@ -73,51 +68,40 @@ def test_set_output_and_pipeline(fitted):
     assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
 
 
-@pytest.mark.parametrize(
-    "call,error,words",
-    [
-        (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numérica"),
-        (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
-        (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
-        (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
-        (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
-        (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "columna desconocida 'edad'"),
-        (lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")), ValueError, "faltan 'age'"),
-        (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran 'z'"),
-        (
-            lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
-            ValueError,
-            "X tiene 2 columnas",
-        ),
-        (lambda b, X, y: b.set_params(method="tree").fit(X, y), ValueError, "method debe ser"),
-        (
-            lambda b, X, y: b.set_params(special_values={"edad": [-1]}).fit(X, y),
-            ValueError,
-            "special_values menciona columnas que X no tiene: 'edad'",
-        ),
-        (
-            lambda b, X, y: b.set_params(special_values=[np.nan]).fit(X, y),
-            ValueError,
-            "special_values no admite NaN",
-        ),
-        (lambda b, X, y: b.set_params(alpha=-1).fit(X, y), ValueError, "alpha debe ser"),
-    ],
-    ids=[
-        "non-numeric",
-        "y-length",
-        "y-none",
-        "y-nan",
-        "unfitted",
-        "unknown-column",
-        "missing-column",
-        "extra-column",
-        "column-count",
-        "bad-method",
-        "special-unknown",
-        "special-nan",
-        "alpha",
-    ],
-)
+def refit(**params):
+    return lambda b, X, y: b.set_params(**params).fit(X, y)
+
+
+ERRORS = {
+    "non-numeric": (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numé"),
+    "y-length": (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
+    "y-none": (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
+    "y-nan": (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
+    "unfitted": (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
+    "unknown-column": (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "desconocida 'edad'"),
+    "missing-column": (
+        lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")),
+        ValueError,
+        "faltan 'age'",
+    ),
+    "extra-column": (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran"),
+    "column-count": (
+        lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
+        ValueError,
+        "X tiene 2 columnas",
+    ),
+    "bad-method": (refit(method="tree"), ValueError, "method debe ser"),
+    "special-unknown": (
+        refit(special_values={"edad": [-1]}),
+        ValueError,
+        "special_values menciona columnas que X no tiene: 'edad'",
+    ),
+    "special-nan": (refit(special_values=[np.nan]), ValueError, "special_values no admite NaN"),
+    "alpha": (refit(alpha=-1), ValueError, "alpha debe ser"),
+}
+
+
+@pytest.mark.parametrize("call, error, words", ERRORS.values(), ids=ERRORS.keys())
 def test_errors_name_the_column_or_argument(fitted, call, error, words):
     _, X, y = fitted
     with pytest.raises(error, match=words):
