@@ -29,22 +29,19 @@ def fitted():
     return tb.Binner(min_bin_share=0.05).fit(X, y), X, y
 
 
-def test_pandas_polars_and_array_give_the_same_bins(fitted):
+def test_input_kinds_give_the_same_bins(fitted):
     binner, X, y = fitted
     from_polars = tb.Binner(min_bin_share=0.05).fit(pl.from_pandas(X), y)
     from_array = tb.Binner(min_bin_share=0.05).fit(X.to_numpy(), y)
-    for name, bins in binner.columns_.items():
-        np.testing.assert_array_equal(from_polars.columns_[name].splits, bins.splits)
-        position = list(binner.columns_).index(name)
-        np.testing.assert_array_equal(from_array.columns_[f"x{position}"].splits, bins.splits)
-    np.testing.assert_array_equal(from_polars.transform(pl.from_pandas(X)), binner.transform(X))
-
-
-def test_y_may_be_a_column_name(fitted):
-    binner, X, y = fitted
     by_name = tb.Binner(min_bin_share=0.05).fit(X.assign(target=y), "target")
     assert list(by_name.columns_) == list(binner.columns_)
-    np.testing.assert_array_equal(by_name.transform(X), binner.transform(X))
+    for position, (name, bins) in enumerate(binner.columns_.items()):
+        for fit, column in ((from_polars, name), (from_array, f"x{position}"), (by_name, name)):
+            np.testing.assert_array_equal(fit.columns_[column].splits, bins.splits)
+    np.testing.assert_array_equal(from_polars.transform(pl.from_pandas(X)), binner.transform(X))
+    # Columns are matched by name, not position.
+    reordered = X[list(reversed(X.columns))]
+    np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
 
 
 def test_threads_give_the_same_result(fitted):
@@ -53,12 +50,6 @@ def test_threads_give_the_same_result(fitted):
     one = tb.Binner(monotonic_trend="auto").fit(X, y)
     two = tb.Binner(monotonic_trend="auto", n_jobs=2).fit(X, y)
     assert one.to_json() == two.set_params(n_jobs=None).to_json()
-
-
-def test_columns_are_matched_by_name(fitted):
-    binner, X, _ = fitted
-    reordered = X[list(reversed(X.columns))]
-    np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
 
 
 def test_set_output_and_pipeline(fitted):
