@@ -5,6 +5,7 @@ import math
 
 import numpy as np
 import pytest
+from bitwise import assert_same, bits
 from hypothesis import given
 from hypothesis import strategies as st
 
@@ -17,17 +18,6 @@ from tembrolin.fitting import CONTINUOUS_KEYS, Settings
 POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]
 POOL += [math.inf, -math.inf, math.nan]
 SPECIAL = -999.0
-
-
-def bits(a):
-    a = np.asarray(a)
-    return a.view(np.int64) if a.dtype == np.float64 else a
-
-
-def assert_same(a, b):
-    assert a.keys() == b.keys()
-    for key in a:
-        np.testing.assert_array_equal(bits(a[key]), bits(b[key]), err_msg=key)
 
 
 VALUES = st.sampled_from(POOL)

@@ -7,6 +7,7 @@ import sys
 import numpy as np
 import pandas as pd
 import pytest
+from bitwise import bits
 
 import tembrolin as tb
 from tembrolin import _native, distributed
@@ -32,11 +33,6 @@ def client():
 
 def _native_path():
     return _native.__file__
-
-
-def bits(a):
-    a = np.asarray(a)
-    return a.view(np.int64) if a.dtype == np.float64 else a
 
 
 def assert_same_fit(one, many, representative="median"):

@@ -1,5 +1,6 @@
 import numpy as np
 import pytest
+from bitwise import assert_same
 
 import _tembrolin as t
 
@@ -104,15 +105,6 @@ def misaligned(a):
     out[...] = a
     assert not out.flags.aligned
     return out
-
-
-def assert_same(a, b):
-    if isinstance(a, dict):
-        assert list(a) == list(b)
-        for key in a:
-            assert_same(a[key], b[key])
-    else:
-        np.testing.assert_array_equal(a, b, strict=True)
 
 
 F, I32, I64 = np.float64, np.int32, np.int64

@@ -3,6 +3,7 @@ from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
+from bitwise import assert_same as same_bits
 from hypothesis import given
 from hypothesis import strategies as st
 
@@ -11,19 +12,6 @@ from tembrolin import _native
 
 NAN, INF = math.nan, math.inf
 ARGS = (0, 0, 0, 1.0, 1.0, False)  # minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force
-
-
-def same_bits(a, b):
-    """Equal dicts of arrays and scalars, key order, dtypes and every bit included."""
-    assert list(a) == list(b)
-    for key in a:
-        if isinstance(a[key], dict):
-            same_bits(a[key], b[key])
-        elif isinstance(a[key], np.ndarray):
-            assert a[key].dtype == b[key].dtype, key
-            assert a[key].tobytes() == b[key].tobytes(), key
-        else:
-            assert type(a[key]) is type(b[key]) and repr(a[key]) == repr(b[key]), key
 
 
 def cuts(result):
