@@ -7,7 +7,7 @@ import sys
 import numpy as np
 import pandas as pd
 import pytest
-from bitwise import bits
+from bitwise import assert_same_rows, bits
 
 import tembrolin as tb
 from tembrolin import _native, distributed
@@ -38,16 +38,10 @@ def _native_path():
 def assert_same_fit(one, many, representative="median"):
     assert list(one.columns_) == list(many.columns_)
     assert (one.target_type_, one.threshold_) == (many.target_type_, many.threshold_)
-    summed = {"target_mean"} | ({"representative"} if representative == "mean" else set())
     for name, a in one.columns_.items():
         b = many.columns_[name]
         np.testing.assert_array_equal(bits(a.splits), bits(b.splits), err_msg=name)
-        assert a.rows.keys() == b.rows.keys()
-        for key in a.rows:
-            if key in summed:
-                np.testing.assert_allclose(a.rows[key], b.rows[key], rtol=1e-12, err_msg=key)
-            else:
-                np.testing.assert_array_equal(bits(a.rows[key]), bits(b.rows[key]), err_msg=key)
+        assert_same_rows(a.rows, b.rows, representative)
     pd.testing.assert_frame_equal(one.summary(), many.summary())
 
 
