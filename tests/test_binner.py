@@ -15,13 +15,8 @@ import tembrolin as tb
 
 def sample(n=400, seed=0):
     rng = np.random.default_rng(seed)
-    frame = pd.DataFrame(
-        {
-            "age": rng.integers(18, 80, n).astype(float),
-            "income": np.round(rng.lognormal(7, 0.5, n), -1),
-            "debt": rng.normal(size=n),
-        }
-    )
+    age, income = rng.integers(18, 80, n).astype(float), np.round(rng.lognormal(7, 0.5, n), -1)
+    frame = pd.DataFrame({"age": age, "income": income, "debt": rng.normal(size=n)})
     frame.loc[rng.random(n) < 0.1, "income"] = np.nan
     logit = (frame["age"] - 45) / 10 - frame["debt"]
     y = (rng.random(n) < 1 / (1 + np.exp(-logit))).astype(float)
@@ -34,22 +29,19 @@ def fitted():
     return tb.Binner(min_bin_share=0.05).fit(X, y), X, y
 
 
-def test_pandas_polars_and_array_give_the_same_bins(fitted):
+def test_input_kinds_give_the_same_bins(fitted):
     binner, X, y = fitted
     from_polars = tb.Binner(min_bin_share=0.05).fit(pl.from_pandas(X), y)
     from_array = tb.Binner(min_bin_share=0.05).fit(X.to_numpy(), y)
-    for name, bins in binner.columns_.items():
-        np.testing.assert_array_equal(from_polars.columns_[name].splits, bins.splits)
-        position = list(binner.columns_).index(name)
-        np.testing.assert_array_equal(from_array.columns_[f"x{position}"].splits, bins.splits)
-    np.testing.assert_array_equal(from_polars.transform(pl.from_pandas(X)), binner.transform(X))
-
-
-def test_y_may_be_a_column_name(fitted):
-    binner, X, y = fitted
     by_name = tb.Binner(min_bin_share=0.05).fit(X.assign(target=y), "target")
     assert list(by_name.columns_) == list(binner.columns_)
-    np.testing.assert_array_equal(by_name.transform(X), binner.transform(X))
+    for position, (name, bins) in enumerate(binner.columns_.items()):
+        for fit, column in ((from_polars, name), (from_array, f"x{position}"), (by_name, name)):
+            np.testing.assert_array_equal(fit.columns_[column].splits, bins.splits)
+    np.testing.assert_array_equal(from_polars.transform(pl.from_pandas(X)), binner.transform(X))
+    # Columns are matched by name, not position.
+    reordered = X[list(reversed(X.columns))]
+    np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
 
 
 def test_threads_give_the_same_result(fitted):
@@ -60,12 +52,6 @@ def test_threads_give_the_same_result(fitted):
     assert one.to_json() == two.set_params(n_jobs=None).to_json()
 
 
-def test_columns_are_matched_by_name(fitted):
-    binner, X, _ = fitted
-    reordered = X[list(reversed(X.columns))]
-    np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
-
-
 def test_set_output_and_pipeline(fitted):
     _, X, y = fitted
     out = tb.Binner().set_output(transform="pandas").fit(X, y).transform(X)
@@ -73,51 +59,40 @@ def test_set_output_and_pipeline(fitted):
     assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
 
 
-@pytest.mark.parametrize(
-    "call,error,words",
-    [
-        (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numérica"),
-        (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
-        (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
-        (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
-        (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
-        (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "columna desconocida 'edad'"),
-        (lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")), ValueError, "faltan 'age'"),
-        (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran 'z'"),
-        (
-            lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
-            ValueError,
-            "X tiene 2 columnas",
-        ),
-        (lambda b, X, y: b.set_params(method="tree").fit(X, y), ValueError, "method debe ser"),
-        (
-            lambda b, X, y: b.set_params(special_values={"edad": [-1]}).fit(X, y),
-            ValueError,
-            "special_values menciona columnas que X no tiene: 'edad'",
-        ),
-        (
-            lambda b, X, y: b.set_params(special_values=[np.nan]).fit(X, y),
-            ValueError,
-            "special_values no admite NaN",
-        ),
-        (lambda b, X, y: b.set_params(alpha=-1).fit(X, y), ValueError, "alpha debe ser"),
-    ],
-    ids=[
-        "non-numeric",
-        "y-length",
-        "y-none",
-        "y-nan",
-        "unfitted",
-        "unknown-column",
-        "missing-column",
-        "extra-column",
-        "column-count",
-        "bad-method",
-        "special-unknown",
-        "special-nan",
-        "alpha",
-    ],
-)
+def refit(**params):
+    return lambda b, X, y: b.set_params(**params).fit(X, y)
+
+
+ERRORS = {
+    "non-numeric": (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numé"),
+    "y-length": (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
+    "y-none": (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
+    "y-nan": (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
+    "unfitted": (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
+    "unknown-column": (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "desconocida 'edad'"),
+    "missing-column": (
+        lambda b, X, y: b.fit(X, y).transform(X.drop(columns="age")),
+        ValueError,
+        "faltan 'age'",
+    ),
+    "extra-column": (lambda b, X, y: b.fit(X, y).transform(X.assign(z=1.0)), ValueError, "sobran"),
+    "column-count": (
+        lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
+        ValueError,
+        "X tiene 2 columnas",
+    ),
+    "bad-method": (refit(method="tree"), ValueError, "method debe ser"),
+    "special-unknown": (
+        refit(special_values={"edad": [-1]}),
+        ValueError,
+        "special_values menciona columnas que X no tiene: 'edad'",
+    ),
+    "special-nan": (refit(special_values=[np.nan]), ValueError, "special_values no admite NaN"),
+    "alpha": (refit(alpha=-1), ValueError, "alpha debe ser"),
+}
+
+
+@pytest.mark.parametrize("call, error, words", ERRORS.values(), ids=ERRORS.keys())
 def test_errors_name_the_column_or_argument(fitted, call, error, words):
     _, X, y = fitted
     with pytest.raises(error, match=words):

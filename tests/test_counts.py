@@ -5,6 +5,7 @@ import math
 
 import numpy as np
 import pytest
+from bitwise import assert_same, assert_same_rows, bits
 from hypothesis import given
 from hypothesis import strategies as st
 
@@ -17,17 +18,6 @@ from tembrolin.fitting import CONTINUOUS_KEYS, Settings
 POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]
 POOL += [math.inf, -math.inf, math.nan]
 SPECIAL = -999.0
-
-
-def bits(a):
-    a = np.asarray(a)
-    return a.view(np.int64) if a.dtype == np.float64 else a
-
-
-def assert_same(a, b):
-    assert a.keys() == b.keys()
-    for key in a:
-        np.testing.assert_array_equal(bits(a[key]), bits(b[key]), err_msg=key)
 
 
 VALUES = st.sampled_from(POOL)
@@ -82,6 +72,15 @@ def outcome(call):
         return str(error)
 
 
+def assert_same_outcome(whole_call, counts_call, same=assert_same):
+    """The same error message, or the same result."""
+    whole, counts = outcome(whole_call), outcome(counts_call)
+    if isinstance(whole, str):
+        assert whole == counts
+    else:
+        same(whole, counts)
+
+
 @given(
     samples(),
     st.sampled_from(["equal_width", "quantile"]),
@@ -94,48 +93,36 @@ def test_splits_from_counts_are_those_of_the_sample(sample, method, width, n_bin
     x, _, _ = sample
     table = _native.value_counts(x, np.zeros(len(x), dtype=np.int32))
     args = (method, n_bins, width, *quantiles, k)
-    whole = outcome(lambda: _tembrolin.binning_splits(x, *args, np.empty(0)))
-    counts = outcome(lambda: _native.counted_binning_splits(table["values"], table["c0"], *args))
-    if isinstance(whole, str):
-        assert whole == counts
-    else:
-        np.testing.assert_array_equal(bits(whole), bits(counts))
+    assert_same_outcome(
+        lambda: _tembrolin.binning_splits(x, *args, np.empty(0)),
+        lambda: _native.counted_binning_splits(table["values"], table["c0"], *args),
+        lambda a, b: np.testing.assert_array_equal(bits(a), bits(b)),
+    )
 
 
 @given(samples())
 def test_lorenz_curve_and_comparison_from_counts(sample):
     x, y, parts = sample
     counts = merged(x, y, parts)
-    whole = outcome(lambda: _tembrolin.lorenz_curve_native(x, y))
-    from_counts = outcome(
-        lambda: _native.lorenz_counts(counts["values"], counts["c0"], counts["c1"])
-    )
-    if isinstance(whole, str):
-        assert whole == from_counts
-    else:
+
+    def same_curve(whole, from_counts):
         whole["value"] = whole["value"] + 0.0  # which zero names the zero group is not counted
         assert_same(whole, from_counts)
 
-    # The two halves of the sample compared over bins at 0 and 2, NaN apart.
-    splits = np.array([0.0, 2.0])
-    half = len(x) // 2
-    reference, current = x[:half], x[half:]
-
-    def bin_counts(sample):
-        codes = _tembrolin.binning_transform(sample, splits)
-        codes[codes < 0] = 3
-        return np.bincount(codes, minlength=4)
-
-    ref, cur = bin_counts(reference), bin_counts(current)
-    rows = 4 if ref[3] or cur[3] else 3
-    whole = outcome(
-        lambda: _tembrolin.compare_distributions_native(reference, current, splits, 1e-9)
+    assert_same_outcome(
+        lambda: _tembrolin.lorenz_curve_native(x, y),
+        lambda: _native.lorenz_counts(counts["values"], counts["c0"], counts["c1"]),
+        same_curve,
     )
-    from_counts = outcome(lambda: _native.compare_counts(ref[:rows], cur[:rows], 1e-9))
-    if isinstance(whole, str):
-        assert whole == from_counts
-    else:
-        assert_same(whole, from_counts)
+    # The two halves of the sample compared over bins at 0 and 2, NaN apart.
+    splits, halves = np.array([0.0, 2.0]), (x[: len(x) // 2], x[len(x) // 2 :])
+    codes = [_tembrolin.binning_transform(half, splits) for half in halves]
+    ref, cur = (np.bincount(np.where(c < 0, 3, c), minlength=4) for c in codes)
+    rows = 4 if ref[3] or cur[3] else 3
+    assert_same_outcome(
+        lambda: _tembrolin.compare_distributions_native(*halves, splits, 1e-9),
+        lambda: _native.compare_counts(ref[:rows], cur[:rows], 1e-9),
+    )
 
 
 SETTINGS = {
@@ -170,26 +157,19 @@ def test_column_fit_from_counts_is_the_single_machine_fit(sample, setting, conti
     totals = counted.totals_row(len(classes) - ones, ones)
     bins = counted.fit_column("x", column, totals, settings, (SPECIAL,))
     if continuous:
-        codes = bins.codes(x)
-        zeros = np.zeros(len(x), dtype=np.int32)
-        rows = range(bins.missing_row + 1)
-        rows = [counted.counts_of(values[codes == r], zeros[codes == r]) for r in rows]
+        codes, zeros = bins.codes(x), np.zeros(len(x), dtype=np.int32)
+        rows = [
+            counted.counts_of(values[codes == r], zeros[codes == r])
+            for r in range(bins.missing_row + 1)
+        ]
         rows.append(counted.counts_of(values, zeros))
         bins = counted.with_target_summaries(bins, rows)
 
     np.testing.assert_array_equal(bits(whole.splits), bits(bins.splits))
     assert (whole.method, whole.trend) == (bins.method, bins.trend)
-    summed = {"target_mean"} | ({"representative"} if settings.representative == "mean" else set())
-    assert whole.rows.keys() == bins.rows.keys()
     # Sums near the largest double overflow or not depending on their order.
     huge = (np.abs(x[np.isfinite(x)]) > 1e300).any()
-    for key in whole.rows:
-        if key in summed and huge:
-            continue
-        if key in summed:
-            np.testing.assert_allclose(whole.rows[key], bins.rows[key], rtol=1e-12, err_msg=key)
-        else:
-            np.testing.assert_array_equal(bits(whole.rows[key]), bits(bins.rows[key]), err_msg=key)
+    assert_same_rows(whole.rows, bins.rows, settings.representative, skip_sums=huge)
     if continuous:
         assert set(CONTINUOUS_KEYS) <= bins.rows.keys()
 
@@ -201,33 +181,27 @@ def test_target_percentile_from_counts_is_the_cores():
         assert counted.percentile(table, p) == fitting.read_target(y, None, p).threshold
 
 
-@pytest.mark.parametrize(
-    "call, message",
-    [
-        (lambda: _native.value_counts([1.0], [2]), "y debe contener solo 0 y 1"),
-        (lambda: _native.merge_counts(table([2.0, 1.0], [1, 1]), table([], [])), "crecientes"),
-        (lambda: _native.merge_counts(table([1.0], [-1]), table([], [])), "negativos"),
-        (lambda: _native.merge_counts(table([1.0], [2**62]), table([1.0], [2**62])), "int64"),
-        (lambda: _native.merge_counts(table([1.0, 2.0], [1]), table([], [])), "misma longitud"),
-        (lambda: _native.counted_order_statistics([1.0], [2], [1.5]), "entre 0 y n - 1"),
-        (lambda: _native.counted_order_statistics([1.0], [0], [0.0]), "entre 0 y n - 1"),
-        (lambda: _native.counted_order_statistics([np.nan], [1], [0.0]), "sin NaN"),
-        (lambda: _native.lorenz_counts([1.0], [1], [-1]), "negativos"),
-        (lambda: _native.compare_counts([1, 2], [3], 1e-9), "mismo número de bins"),
-    ],
-    ids=[
-        "class-2",
-        "unsorted",
-        "negative",
-        "overflow",
-        "lengths",
-        "position-past-end",
-        "no-observation",
-        "nan-value",
-        "negative-lorenz",
-        "bins-differ",
-    ],
-)
+REFUSED = {
+    "class-2": (lambda: _native.value_counts([1.0], [2]), "y debe contener solo 0 y 1"),
+    "unsorted": (lambda: _native.merge_counts(table([2.0, 1.0], [1, 1]), EMPTY), "crecientes"),
+    "negative": (lambda: _native.merge_counts(table([1.0], [-1]), EMPTY), "negativos"),
+    "overflow": (
+        lambda: _native.merge_counts(table([1.0], [2**62]), table([1.0], [2**62])),
+        "int64",
+    ),
+    "lengths": (lambda: _native.merge_counts(table([1.0, 2.0], [1]), EMPTY), "misma longitud"),
+    "position-past-end": (
+        lambda: _native.counted_order_statistics([1.0], [2], [1.5]),
+        "entre 0 y n",
+    ),
+    "no-observation": (lambda: _native.counted_order_statistics([1.0], [0], [0.0]), "entre 0 y n"),
+    "nan-value": (lambda: _native.counted_order_statistics([np.nan], [1], [0.0]), "sin NaN"),
+    "negative-lorenz": (lambda: _native.lorenz_counts([1.0], [1], [-1]), "negativos"),
+    "bins-differ": (lambda: _native.compare_counts([1, 2], [3], 1e-9), "mismo número de bins"),
+}
+
+
+@pytest.mark.parametrize("call, message", REFUSED.values(), ids=REFUSED.keys())
 def test_counts_no_sample_gives_are_refused(call, message):
     with pytest.raises(ValueError, match=message):
         call()
@@ -237,3 +211,6 @@ def table(values, c0):
     values = np.asarray(values, dtype=np.float64)
     c0 = np.asarray(c0, dtype=np.int64)
     return {"values": values, "c0": c0, "c1": np.zeros_like(c0), "missing_c0": 0, "missing_c1": 0}
+
+
+EMPTY = table([], [])

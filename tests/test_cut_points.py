@@ -9,8 +9,7 @@ from hypothesis.extra.numpy import arrays
 import _tembrolin as t
 
 NAN = math.nan
-BELOW_ONE = np.nextafter(1.0, 0.0)
-ABOVE_ONE = np.nextafter(1.0, 2.0)
+BELOW, ABOVE = np.nextafter(1.0, 0.0), np.nextafter(1.0, 2.0)
 
 
 def records(out):
@@ -19,59 +18,49 @@ def records(out):
     return list(zip(out["pto_corte"].tolist(), out["c0"].tolist(), out["c1"].tolist(), strict=True))
 
 
-@pytest.mark.parametrize(
-    "x, y, want",
-    [
-        ([], [], []),
-        ([5], [1], [(5, 0, 0), (5, 0, 1)]),
-        ([1, 2, 3], [0, 0, 0], [(1, 0, 0), (3, 3, 0)]),
-        ([1, 2, 3, 4], [0, 0, 1, 1], [(1, 0, 0), (2.5, 2, 0), (4, 2, 2)]),
-        ([1, 2, 3], [0, 1, 0], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 2, 1)]),
-        ([1, 1, 2], [0, 1, 1], [(1, 0, 0), (2, 1, 2)]),
-        ([1, 2, 3], [0, 2, 1], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 1, 2)]),
-        ([3, 1], [0, 1], [(3, 0, 0), (2, 1, 0), (1, 1, 1)]),
-        # Neighbours whose midpoint rounds onto one of them, or overflows.
-        ([1.0, ABOVE_ONE], [0, 1], [(1.0, 0, 0), (1.0, 1, 0), (ABOVE_ONE, 1, 1)]),
-        ([BELOW_ONE, 1.0], [0, 1], [(BELOW_ONE, 0, 0), (BELOW_ONE, 1, 0), (1.0, 1, 1)]),
-        ([1e308, 1.7e308], [0, 1], [(1e308, 0, 0), (1.35e308, 1, 0), (1.7e308, 1, 1)]),
-        ([-1.7e308, -1e308], [1, 0], [(-1.7e308, 0, 0), (-1.35e308, 0, 1), (-1e308, 1, 1)]),
-    ],
-    ids=[
-        "empty",
-        "one",
-        "one-class",
-        "one-cut",
-        "two-cuts",
-        "tie-no-cut",
-        "class-2",
-        "unsorted-walked-as-given",
-        "adjacent-doubles",
-        "midpoint-rounds-up",
-        "overflow",
-        "negative-overflow",
-    ],
-)
+BOUNDARIES = {
+    "empty": ([], [], []),
+    "one": ([5], [1], [(5, 0, 0), (5, 0, 1)]),
+    "one-class": ([1, 2, 3], [0, 0, 0], [(1, 0, 0), (3, 3, 0)]),
+    "one-cut": ([1, 2, 3, 4], [0, 0, 1, 1], [(1, 0, 0), (2.5, 2, 0), (4, 2, 2)]),
+    "two-cuts": ([1, 2, 3], [0, 1, 0], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 2, 1)]),
+    "tie-no-cut": ([1, 1, 2], [0, 1, 1], [(1, 0, 0), (2, 1, 2)]),
+    "class-2": ([1, 2, 3], [0, 2, 1], [(1, 0, 0), (1.5, 1, 0), (2.5, 1, 1), (3, 1, 2)]),
+    "unsorted-walked-as-given": ([3, 1], [0, 1], [(3, 0, 0), (2, 1, 0), (1, 1, 1)]),
+    # Neighbours whose midpoint rounds onto one of them, or overflows.
+    "adjacent-doubles": ([1.0, ABOVE], [0, 1], [(1.0, 0, 0), (1.0, 1, 0), (ABOVE, 1, 1)]),
+    "midpoint-rounds-up": ([BELOW, 1.0], [0, 1], [(BELOW, 0, 0), (BELOW, 1, 0), (1.0, 1, 1)]),
+    "overflow": ([1e308, 1.7e308], [0, 1], [(1e308, 0, 0), (1.35e308, 1, 0), (1.7e308, 1, 1)]),
+    "negative-overflow": (
+        [-1.7e308, -1e308],
+        [1, 0],
+        [(-1.7e308, 0, 0), (-1.35e308, 0, 1), (-1e308, 1, 1)],
+    ),
+}
+
+
+@pytest.mark.parametrize("x, y, want", BOUNDARIES.values(), ids=BOUNDARIES.keys())
 def test_compute_boundaries_cases(x, y, want):
     assert records(t.compute_boundaries(np.array(x, float), np.array(y, np.int32))) == want
 
 
-def test_checks_in_order():
-    with pytest.raises(
-        ValueError, match=r"^compute_boundaries: x e y deben tener la misma longitud$"
-    ):
-        t.compute_boundaries([1.0], [0, 1], sorted=False)
-    with pytest.raises(
-        ValueError,
-        match=r"^compute_boundaries: usa sorted=True \(los datos deben "
-        r"venir ya limpios y ordenados\)$",
-    ):
-        t.compute_boundaries([1.0], [0], sorted=False)
-    with pytest.raises(
-        ValueError, match=r"^compute_boundaries: x e y deben tener la misma longitud$"
-    ):
-        t.compute_boundaries_raw([1.0], [0.0, 1.0])
-    with pytest.raises(ValueError, match="percentile"):
-        t.compute_boundaries_raw([1.0, 2.0], [0.5, 3.0], percentile=101)
+LENGTHS = r"^compute_boundaries: x e y deben tener la misma longitud$"
+UNSORTED = r"^compute_boundaries: usa sorted=True \(los datos deben venir ya limpios y ordenados\)$"
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: t.compute_boundaries([1.0], [0, 1], sorted=False), LENGTHS),
+        (lambda: t.compute_boundaries([1.0], [0], sorted=False), UNSORTED),
+        (lambda: t.compute_boundaries_raw([1.0], [0.0, 1.0]), LENGTHS),
+        (lambda: t.compute_boundaries_raw([1.0, 2.0], [0.5, 3.0], percentile=101), "percentile"),
+    ],
+    ids=["lengths-first", "unsorted", "raw-lengths", "raw-percentile"],
+)
+def test_checks_in_order(call, message):
+    with pytest.raises(ValueError, match=message):
+        call()
 
 
 def test_raw_drops_then_walks():
@@ -79,15 +68,10 @@ def test_raw_drops_then_walks():
     assert records(out) == [(1, 0, 0), (1.5, 1, 0), (2, 1, 1)]
 
 
+X_VALUES = st.floats(-1e308, 1e308) | st.sampled_from([1.0, float(ABOVE), float(BELOW)])
 sorted_samples = st.integers(1, 60).flatmap(
     lambda n: st.tuples(
-        arrays(
-            np.float64,
-            n,
-            elements=st.one_of(
-                st.floats(-1e308, 1e308), st.sampled_from([1.0, float(ABOVE_ONE), float(BELOW_ONE)])
-            ),
-        ),
+        arrays(np.float64, n, elements=X_VALUES),
         arrays(np.float64, n, elements=st.sampled_from([0.0, 1.0])),
     )
 )

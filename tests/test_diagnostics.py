@@ -18,6 +18,11 @@ membership, aggregate = t.membership_native, t.aggregate_membership_native
 EMPTY, REPS = "muestras vacías o epsilon inválido", "representantes deben ser crecientes y únicos"
 SPLITS, CLASSES = "splits deben ser finitos, crecientes y únicos", "se necesitan ambas clases"
 DIMS, P = "dimensiones incompatibles", pytest.param
+SAMPLES, CLASS = ("reference", "current"), "y debe contener solo 0 y 1"
+
+
+def table(names, cases):
+    return pytest.mark.parametrize(names, list(cases.values()), ids=list(cases))
 
 
 def test_compare_worked_example():
@@ -32,17 +37,8 @@ def test_compare_worked_example():
     ]
     assert r["psi_bin"] == pytest.approx([0, 0.25 * math.log(2), 0.25 * math.log(0.25 / 1e-12)])
     assert (r["psi"], r["ks"]) == (pytest.approx(6.734468, abs=1e-6), 0.25)
-    assert r["count_reference"].dtype == np.int64 and list(r) == [
-        "count_reference",
-        "count_current",
-        "proportion_reference",
-        "proportion_current",
-        "cumulative_reference",
-        "cumulative_current",
-        "psi_bin",
-        "psi",
-        "ks",
-    ]
+    columns = [f"{a}_{b}" for a in ("count", "proportion", "cumulative") for b in SAMPLES]
+    assert r["count_reference"].dtype == np.int64 and list(r) == [*columns, "psi_bin", "psi", "ks"]
 
 
 def test_compare_psi_floors_only_the_logarithm():
@@ -72,12 +68,9 @@ def test_compare_against_numpy_and_symmetry(ref, cur, s):
 
 def test_lorenz_worked_example():
     r = lorenz([1, 2, 2, 3], [0, 0, 1, 1])
-    assert [
-        r["value"].tolist(),
-        r["cumulative_non_event"].tolist(),
-        r["cumulative_event"].tolist(),
-    ] == [[1, 2, 3], [0.5, 1, 1], [0, 0.5, 1]]
-    assert (r["auc"], r["gini"]) == (0.875, 0.75) and list(r)[3:] == ["auc", "gini"]
+    assert [r[key].tolist() for key in list(r)[:3]] == [[1, 2, 3], [0.5, 1, 1], [0, 0.5, 1]]
+    assert list(r) == ["value", "cumulative_non_event", "cumulative_event", "auc", "gini"]
+    assert (r["auc"], r["gini"]) == (0.875, 0.75)
 
 
 @pytest.mark.parametrize(
@@ -114,38 +107,35 @@ def test_lorenz_against_stable_sort_and_pair_probability(x, data):
     assert r["auc"] == pytest.approx(np.mean((ev > ne) + 0.5 * (ev == ne)), abs=1e-12)
 
 
-@pytest.mark.parametrize(
+@table(
     "x, reps, expected",
-    [
-        (
+    {
+        "two-reps": (
             [2.5, 0.0, 10.0, -5.0, 15.0, NAN],
             [0.0, 10.0],
             [[0.75, 0.25, 0], [1, 0, 0], [0, 1, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]],
         ),
-        ([10.0, 15.0], [0.0, 10.0, 20.0], [[0, 1, 0, 0], [0, 0.5, 0.5, 0]]),
-        ([-INF, 3.0, INF, NAN], [NAN], [[1, 0], [1, 0], [1, 0], [0, 1]]),
+        "interior-rep": ([10.0, 15.0], [0.0, 10.0, 20.0], [[0, 1, 0, 0], [0, 0.5, 0.5, 0]]),
+        "one-rep-unchecked": ([-INF, 3.0, INF, NAN], [NAN], [[1, 0], [1, 0], [1, 0], [0, 1]]),
         # A view whose buffer goes on with a copy of the last representative, so a
         # read past the end would not go unnoticed: 0 / 0.
-        ([10.0], np.array([0.0, 10.0, 10.0])[:2], [[0, 1, 0]]),
+        "at-last-rep": ([10.0], np.array([0.0, 10.0, 10.0])[:2], [[0, 1, 0]]),
         # hi - lo overflows: t is measured on the halves.
-        ([0.0, -5e307, 5e307], [-1e308, 1e308], [[0.5, 0.5, 0], [0.75, 0.25, 0], [0.25, 0.75, 0]]),
-        # An infinite end: the limit, wholly to the finite end, or half each when both are infinite.
-        ([-5.0, -INF], [-INF, 0.0], [[0, 1, 0], [1, 0, 0]]),
-        ([5.0, INF], [0.0, INF], [[1, 0, 0], [0, 1, 0]]),
-        ([5.0, -INF, INF, NAN], [-INF, INF], [[0.5, 0.5, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]]),
-        ([1.0], [-INF, 0.0, 2.0, INF], [[0, 0.5, 0.5, 0, 0]]),
-    ],
-    ids=[
-        "two-reps",
-        "interior-rep",
-        "one-rep-unchecked",
-        "at-last-rep",
-        "distant-reps",
-        "lower-rep-infinite",
-        "upper-rep-infinite",
-        "both-reps-infinite",
-        "infinite-outer-reps",
-    ],
+        "distant-reps": (
+            [0.0, -5e307, 5e307],
+            [-1e308, 1e308],
+            [[0.5, 0.5, 0], [0.75, 0.25, 0], [0.25, 0.75, 0]],
+        ),
+        # An infinite end: the limit, wholly to the finite end, or half each when both are.
+        "lower-rep-infinite": ([-5.0, -INF], [-INF, 0.0], [[0, 1, 0], [1, 0, 0]]),
+        "upper-rep-infinite": ([5.0, INF], [0.0, INF], [[1, 0, 0], [0, 1, 0]]),
+        "both-reps-infinite": (
+            [5.0, -INF, INF, NAN],
+            [-INF, INF],
+            [[0.5, 0.5, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]],
+        ),
+        "infinite-outer-reps": ([1.0], [-INF, 0.0, 2.0, INF], [[0, 0.5, 0.5, 0, 0]]),
+    },
 )
 def test_membership_cases(x, reps, expected):
     assert membership(x, reps).tolist() == expected
@@ -157,41 +147,31 @@ def test_membership_too_large_is_memory_error():
         membership(np.zeros(6_000_000), np.arange(6e6))
 
 
-@given(
-    arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(-3, 4)),
-    st.lists(st.floats(-3, 3), min_size=1, max_size=6, unique=True).map(sorted),
-)
-def test_membership_rows_sum_to_one_and_one_hot_aggregation(x, reps):
-    m = membership(x, reps)
-    assert m.shape == (x.size, len(reps) + 1)
-    assert m.sum(axis=1) == pytest.approx(np.ones(x.size), abs=1e-12)
-    assert ((m > 0).sum(axis=1) <= 2).all()
-    values, chosen = np.linspace(-1, 1, len(reps) + 1), np.arange(x.size) % (len(reps) + 1)
-    assert aggregate(np.eye(values.size)[chosen], values).tolist() == values[chosen].tolist()
+REP_VALUES = st.floats(-3, 3) | st.sampled_from([-INF, -1e308, 1e308, INF])
 
 
 @given(
     arrays(np.float64, st.integers(0, 30), elements=pooled | st.floats(allow_nan=False)),
-    st.lists(
-        st.sampled_from([-INF, -1e308, -3.0, 0.0, 2.0, 1e308, INF]), min_size=1, unique=True
-    ).map(sorted),
+    st.lists(REP_VALUES, min_size=1, max_size=6, unique=True).map(sorted),
 )
-def test_membership_rows_hold_nan_only_for_missing_values(x, reps):
+def test_membership_rows_and_one_hot_aggregation(x, reps):
     m = membership(x, reps)
+    assert m.shape == (x.size, len(reps) + 1) and ((m > 0).sum(axis=1) <= 2).all()
     assert not np.isnan(m).any() and ((m >= 0) & (m <= 1)).all()
     assert m.sum(axis=1) == pytest.approx(np.ones(x.size), abs=1e-12)
     assert m[:, -1].tolist() == np.isnan(x).astype(float).tolist()
+    values, chosen = np.linspace(-1, 1, len(reps) + 1), np.arange(x.size) % (len(reps) + 1)
+    assert aggregate(np.eye(values.size)[chosen], values).tolist() == values[chosen].tolist()
 
 
-@pytest.mark.parametrize(
+@table(
     "y",
-    [
-        np.array([0.0, 1.0, 1.0, 0.0]),
-        np.array([0, 1, 1, 0], np.int64),
-        [False, True, True, False],
-        np.array([0, 9, 1, 9, 1, 9, 0, 9], np.int32)[::2],
-    ],
-    ids=["float64", "int64", "bool", "strided-int32"],
+    {
+        "float64": np.array([0.0, 1.0, 1.0, 0.0]),
+        "int64": np.array([0, 1, 1, 0], np.int64),
+        "bool": [False, True, True, False],
+        "strided-int32": np.array([0, 9, 1, 9, 1, 9, 0, 9], np.int32)[::2],
+    },
 )
 def test_lorenz_takes_zero_one_targets_of_any_type(y):
     x = [1.0, 3.0, 2.0, 4.0]
@@ -222,16 +202,11 @@ def test_aggregate_worked_example():
         P(compare, ([1.0], [1.0], [NAN]), SPLITS, id="cmp-nan"),
         P(compare, ([1.0], [1.0], [2.0, 1.0]), SPLITS, id="cmp-decreasing"),
         P(lorenz, ([1.0], [0, 1]), "x e y deben tener la misma longitud", id="lor-length"),
-        P(lorenz, ([1.0, 2.0], [0, 7]), "y debe contener solo 0 y 1", id="lor-bad-class"),
+        P(lorenz, ([1.0, 2.0], [0, 7]), CLASS, id="lor-bad-class"),
         # Refused before any cast to int32 could make them 0 or 1.
-        P(lorenz, ([1.0, 2.0], [0.0, 0.7]), "y debe contener solo 0 y 1", id="lor-fraction"),
-        P(
-            lorenz,
-            ([1.0, 2.0], np.array([0, 2**32 + 1])),
-            "y debe contener solo 0 y 1",
-            id="lor-int64-wraps-to-1",
-        ),
-        P(lorenz, ([1.0, 2.0], [1.0, NAN]), "y debe contener solo 0 y 1", id="lor-nan-class"),
+        P(lorenz, ([1.0, 2.0], [0.0, 0.7]), CLASS, id="lor-fraction"),
+        P(lorenz, ([1.0, 2.0], np.array([0, 2**32 + 1])), CLASS, id="lor-int64-wraps-to-1"),
+        P(lorenz, ([1.0, 2.0], [1.0, NAN]), CLASS, id="lor-nan-class"),
         # A NaN x hides its y, whatever it is.
         P(lorenz, ([1.0, NAN], [0.0, 0.7]), CLASSES, id="lor-hidden-fraction"),
         P(lorenz, ([], []), CLASSES, id="lor-empty"),

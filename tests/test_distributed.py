@@ -7,6 +7,7 @@ import sys
 import numpy as np
 import pandas as pd
 import pytest
+from bitwise import assert_same_rows, bits
 
 import tembrolin as tb
 from tembrolin import _native, distributed
@@ -34,24 +35,13 @@ def _native_path():
     return _native.__file__
 
 
-def bits(a):
-    a = np.asarray(a)
-    return a.view(np.int64) if a.dtype == np.float64 else a
-
-
 def assert_same_fit(one, many, representative="median"):
     assert list(one.columns_) == list(many.columns_)
     assert (one.target_type_, one.threshold_) == (many.target_type_, many.threshold_)
-    summed = {"target_mean"} | ({"representative"} if representative == "mean" else set())
     for name, a in one.columns_.items():
         b = many.columns_[name]
         np.testing.assert_array_equal(bits(a.splits), bits(b.splits), err_msg=name)
-        assert a.rows.keys() == b.rows.keys()
-        for key in a.rows:
-            if key in summed:
-                np.testing.assert_allclose(a.rows[key], b.rows[key], rtol=1e-12, err_msg=key)
-            else:
-                np.testing.assert_array_equal(bits(a.rows[key]), bits(b.rows[key]), err_msg=key)
+        assert_same_rows(a.rows, b.rows, representative)
     pd.testing.assert_frame_equal(one.summary(), many.summary())
 
 
@@ -74,14 +64,12 @@ def dataset(kind, n=1500, seed=0):
     return X, y
 
 
+WIDTH = {"method": "equal_width"}
 CASES = {
     "ties-nan-inf": ("binary", {}),
     "neighbour-special": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
     "quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
-    "iqr-auto-trend": (
-        "binary",
-        {"method": "equal_width", "width_range": "iqr", "monotonic_trend": "auto"},
-    ),
+    "iqr-auto-trend": ("binary", {"width_range": "iqr", "monotonic_trend": "auto"} | WIDTH),
     "threshold": ("continuous", {"target_threshold": 0.5, "special_values": {"debt": [-999.0]}}),
     "percentile": ("continuous", {"target_percentile": 40.0, "monotonic_trend": "auto"}),
 }
@@ -105,13 +93,15 @@ def test_cluster_fit_equals_single_machine_fit(case, npartitions):
             one.transform(X, metric=metric),
         )
     current = X.iloc[::2]
-    pd.testing.assert_frame_equal(
-        tb.stability(many, features, current, by_bin=True),
-        tb.stability(one, X, current, by_bin=True),
-    )
-    pd.testing.assert_frame_equal(
-        tb.discrimination(many, features, ddf["target"]), tb.discrimination(one, X, y)
-    )
+    stability = [
+        tb.stability(b, data, current, by_bin=True) for b, data in [(many, features), (one, X)]
+    ]
+    pd.testing.assert_frame_equal(*stability)
+    discrimination = [
+        tb.discrimination(many, features, ddf["target"]),
+        tb.discrimination(one, X, y),
+    ]
+    pd.testing.assert_frame_equal(*discrimination)
 
 
 @pytest.mark.usefixtures("client")
@@ -151,17 +141,16 @@ def test_memory_guard_names_the_column_and_rounding_gets_past_it():
     assert gridded.columns_["income"].rounding == "múltiplos de 500.0"
 
 
-@pytest.mark.parametrize(
-    "options, message",
-    [
-        ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
-        ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
-        ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
-        ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
-        ({"max_table_bytes": 0}, "max_table_bytes"),
-    ],
-    ids=["unknown-column", "no-digits", "negative-grid", "both", "no-budget"],
-)
+BAD_OPTIONS = {
+    "unknown-column": ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
+    "no-digits": ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
+    "negative-grid": ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
+    "both": ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
+    "no-budget": ({"max_table_bytes": 0}, "max_table_bytes"),
+}
+
+
+@pytest.mark.parametrize("options, message", BAD_OPTIONS.values(), ids=BAD_OPTIONS.keys())
 def test_bad_dask_options_are_named(options, message):
     X, y = dataset("binary", n=50)
     ddf = dd.from_pandas(X.assign(y=y), npartitions=2)
@@ -180,12 +169,9 @@ def _dying_partition(i, frame, flag):
 @pytest.mark.usefixtures("client")
 def test_a_worker_that_dies_mid_fit_is_retried_and_the_fit_stays_exact(tmp_path):
     X, y = dataset("binary", n=600)
-    frame = X.assign(y=y)
-    chunks = np.array_split(np.arange(len(frame)), 3)
-    flag = tmp_path / "died"
-    parts = [
-        dask.delayed(_dying_partition)(i, frame.iloc[rows], flag) for i, rows in enumerate(chunks)
-    ]
+    frame, flag = X.assign(y=y), tmp_path / "died"
+    chunks = enumerate(np.array_split(np.arange(len(frame)), 3))
+    parts = [dask.delayed(_dying_partition)(i, frame.iloc[rows], flag) for i, rows in chunks]
     ddf = dd.from_delayed(parts, meta=frame.iloc[:0])
     assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, "y"))
     assert flag.exists()  # the worker did die

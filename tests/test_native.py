@@ -3,6 +3,7 @@ from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
+from bitwise import assert_same as same_bits
 from hypothesis import given
 from hypothesis import strategies as st
 
@@ -11,19 +12,6 @@ from tembrolin import _native
 
 NAN, INF = math.nan, math.inf
 ARGS = (0, 0, 0, 1.0, 1.0, False)  # minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force
-
-
-def same_bits(a, b):
-    """Equal dicts of arrays and scalars, key order, dtypes and every bit included."""
-    assert list(a) == list(b)
-    for key in a:
-        if isinstance(a[key], dict):
-            same_bits(a[key], b[key])
-        elif isinstance(a[key], np.ndarray):
-            assert a[key].dtype == b[key].dtype, key
-            assert a[key].tobytes() == b[key].tobytes(), key
-        else:
-            assert type(a[key]) is type(b[key]) and repr(a[key]) == repr(b[key]), key
 
 
 def cuts(result):
@@ -65,11 +53,9 @@ def root_oracle(x, y, minobs):
     values, start, size = np.unique(clean["x"], return_index=True, return_counts=True)
     ones = np.add.reduceat(clean["y"], start) if len(values) else np.array([], int)
     zeros = size - ones
-    candidates = [
-        k
-        for k in range(1, len(values))
-        if not (ones[k - 1] == ones[k] == 0 or zeros[k - 1] == zeros[k] == 0)
-    ]
+    # Neighbouring values that are pure in the same class hold no candidate between them.
+    mixed = ((ones[:-1] + ones[1:]) > 0) & ((zeros[:-1] + zeros[1:]) > 0)
+    candidates = (np.flatnonzero(mixed) + 1).tolist()
     if not candidates:
         return None
     s0, s1 = int(zeros.sum()), int(ones.sum())
@@ -181,10 +167,8 @@ def test_checks_in_order(x, mode, fixed, error, message):
 
 def test_threads_agree_with_one_call():
     rng = np.random.default_rng(7)
-    columns = [
-        (rng.integers(0, 30, 20_000).astype(float), rng.integers(0, 2, 20_000) * 1.0)
-        for _ in range(8)
-    ]
+    n = 20_000
+    columns = [(rng.integers(0, 30, n) * 1.0, rng.integers(0, 2, n) * 1.0) for _ in range(8)]
     alone = [_native.mdlp_fit(x, y, *ARGS) for x, y in columns]
     with ThreadPoolExecutor(4) as pool:
         together = list(pool.map(lambda xy: _native.mdlp_fit(*xy, *ARGS), columns))

@@ -55,12 +55,7 @@ def test_round_trip_is_exact(fitted, tmp_path):
 
 def test_json_is_standard_and_readable(fitted):
     text = fitted[0].to_json()
-
-    def refuse(constant):
-        message = f"non-standard JSON constant {constant}"
-        raise AssertionError(message)
-
-    document = json.loads(text, parse_constant=refuse)
+    document = json.loads(text, parse_constant=lambda c: pytest.fail(f"non-standard {c}"))
     assert document["columns"][1]["splits"] == [-0.0, 1e-300, 0.1, 2.5]
     assert document["columns"][0]["special_values"] == ["-inf", -999.0, 1e308]
     assert max(map(len, text.splitlines())) < 400
@@ -70,7 +65,7 @@ def test_json_is_standard_and_readable(fitted):
     "text,words",
     [
         ('{"format": "other"}', "falta 'format'"),
-        ('{"format": "tembrolin.Binner", "version": 99}', "versión 99 desconocida"),
+        ('{"format": "tembrolin.Binner", "version": 99}', "versión 99"),
     ],
     ids=["format", "version"],
 )
