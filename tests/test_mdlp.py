@@ -132,45 +132,44 @@ def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mon
     check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
+SEGMENT_CASES = {
+    "pure-gain-equal-to-cost": ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
+    "tie-lowest-index": ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
+    "two-observations": ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
+    # The better cut leaves minobs on its right: too few, as on the left.
+    "right-at-minobs": ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
+    # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
+    **{
+        f"empty-side-mode-{mode}": ([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
+        for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]
+    },
+    **{
+        f"wrap-around-{k}-minobs-{m}": (c0, c1, minobs, 1, 1.0, None)
+        for k, (c0, c1) in enumerate(EXTREMES, 1)
+        for m, minobs in zip(["lo", "-1", "0", "hi"], [LO, -1, 0, HI], strict=True)
+    },
+}
+
+
 @pytest.mark.parametrize(
-    "c0, c1, minobs, mode, weight, idx",
-    [
-        ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
-        ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
-        ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
-        # The better cut leaves minobs on its right: too few, as on the left.
-        ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
-        # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
-        *[
-            ([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
-            for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]
-        ],
-        *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]],
-    ],
-    ids=[
-        "pure-gain-equal-to-cost",
-        "tie-lowest-index",
-        "two-observations",
-        "right-at-minobs",
-        *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
-        *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")],
-    ],
+    "c0, c1, minobs, mode, weight, idx", SEGMENT_CASES.values(), ids=SEGMENT_CASES
 )
 def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
     got = check_against_oracle([0.5, 1.5, 2.5, 3.5], c0, c1, 0, 3, minobs, mode, 1, weight, weight)
     assert idx is None or got["idx"] == idx
 
 
+SEGMENT_CHECKS = {
+    "lengths": ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
+    "empty": ([], [], 0, 1, 9, "no hay boundaries en B"),
+    "L-not-below-R": ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
+    "R-past-end": ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
+    "monotonicity": ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$"),
+}
+
+
 @pytest.mark.parametrize(
-    "pto, c0, L, R, mode, message",
-    [
-        ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
-        ([], [], 0, 1, 9, "no hay boundaries en B"),
-        ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
-        ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
-        ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$"),
-    ],
-    ids=["lengths", "empty", "L-not-below-R", "R-past-end", "monotonicity"],
+    "pto, c0, L, R, mode, message", SEGMENT_CHECKS.values(), ids=SEGMENT_CHECKS
 )
 def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
     with pytest.raises(ValueError, match=message):
@@ -257,35 +256,34 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
     assert len(s["count"]) == 0 or math.isclose(s["percentage"].sum(), 1.0)
 
 
-@pytest.mark.parametrize(
-    "x, y, representative, rows",
-    [
-        *[
-            (
-                [a] * 30 + [b] * 30,
-                [0.0] * 30 + [1.0] * 30,
-                "median",
-                [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]],
-            )
-            for a, b in [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)]
-        ],
-        (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
-        (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
-        ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
-        ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
-        # The distance of the middle pair overflows; the median of the halves does not.
-        ([-1.7e308, 1.7e308], [0.0, 0.0], "median", [[2, 1.0, 2, 0, 0.0, 0.0]]),
-    ],
-    ids=[
-        "adjacent-midpoint-rounds-down",
-        "adjacent-midpoint-rounds-up",
+REPORT_ROWS = {
+    **{
+        f"adjacent-midpoint-rounds-{way}": (
+            [a] * 30 + [b] * 30,
+            [0.0] * 30 + [1.0] * 30,
+            "median",
+            [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]],
+        )
+        for way, a, b in [
+            ("down", 1.0, np.nextafter(1.0, 2.0)),
+            ("up", np.nextafter(1.0, 0.0), 1.0),
+        ]
+    },
+    "median": (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
+    "mean": (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
+    "all-x-missing": ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
+    "all-x-missing-no-tally": ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
+    # The distance of the middle pair overflows; the median of the halves does not.
+    "median-of-distant-pair": (
+        [-1.7e308, 1.7e308],
+        [0.0, 0.0],
         "median",
-        "mean",
-        "all-x-missing",
-        "all-x-missing-no-tally",
-        "median-of-distant-pair",
-    ],
-)
+        [[2, 1.0, 2, 0, 0.0, 0.0]],
+    ),
+}
+
+
+@pytest.mark.parametrize("x, y, representative, rows", REPORT_ROWS.values(), ids=REPORT_ROWS)
 def test_report_rows(x, y, representative, rows):
     s = t.mdlp_full_raw(x, y, *mdlp_args(), representative=representative)["summary"]
     keys = ["count", "percentage", "c0", "c1", "event_rate", "representative"]
@@ -315,43 +313,20 @@ def test_continuous_target_metadata():
     )
 
 
-@pytest.mark.parametrize(
-    "name, x, mode, kwargs, error, message",
-    [
-        ("mdlp", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-        ("mdlp_full", [1.0], 9, {}, ValueError, "^mdlp_with_summary: x e y deben tener la misma"),
-        ("mdlp_raw", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-        ("mdlp_full_raw", [1.0], 9, BAD, ValueError, "^mdlp_full: x e y deben tener la misma"),
-        ("mdlp_full_raw", [1.0, 2.0], 9, BAD, ValueError, "^monotonicity debe"),
-        ("mdlp_full_raw", [1.0, 2.0], 0, BAD, RuntimeError, None),
-        (
-            "mdlp_full_raw",
-            [1.0, 2.0],
-            0,
-            BAD | dict(value=None),
-            ValueError,
-            "^representative debe",
-        ),
-        (
-            "mdlp_full_raw",
-            [1.0, 2.0],
-            0,
-            dict(percentile=500.0),
-            ValueError,
-            "^preprocess_data: percentile",
-        ),
-    ],
-    ids=[
-        "mdlp-length",
-        "mdlp_full-length",
-        "mdlp_raw-length",
-        "length-first",
-        "mono-second",
-        "value-third",
-        "representative-case-sensitive",
-        "preprocessing-last",
-    ],
-)
-def test_checks_in_order(name, x, mode, kwargs, error, message):
-    with pytest.raises(error, match=message):
-        getattr(t, name)(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
+FULL = "mdlp_full_raw"
+CHECKS = {  # (function, length of x, monotonicity, keywords, message or None for RuntimeError)
+    "mdlp-length": ("mdlp", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
+    "mdlp_full-length": ("mdlp_full", 1, 9, {}, "^mdlp_with_summary: x e y deben tener la misma"),
+    "mdlp_raw-length": ("mdlp_raw", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
+    "length-first": (FULL, 1, 9, BAD, "^mdlp_full: x e y deben tener la misma"),
+    "mono-second": (FULL, 2, 9, BAD, "^monotonicity debe"),
+    "value-third": (FULL, 2, 0, BAD, None),
+    "representative-case-sensitive": (FULL, 2, 0, BAD | dict(value=None), "^representative debe"),
+    "preprocessing-last": (FULL, 2, 0, dict(percentile=500.0), "^preprocess_data: percentile"),
+}
+
+
+@pytest.mark.parametrize("name, n, mode, kwargs, message", CHECKS.values(), ids=CHECKS)
+def test_checks_in_order(name, n, mode, kwargs, message):
+    with pytest.raises(RuntimeError if message is None else ValueError, match=message):
+        getattr(t, name)([1.0, 2.0][:n], [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
