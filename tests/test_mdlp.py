@@ -75,15 +75,8 @@ def check_against_oracle(pto, c0, c1, L, R, minobs, mode, mono_dir, alpha, beta)
         cost_pos = math.log2(n - 1.0) / n
         cost_struct = (2.807354922057604 - 2 * ((H - hl) - hr)) / n
         cost = cost_struct * beta + cost_pos * alpha
-        want = dict(
-            found=H - w > cost,
-            pto=pto[idx],
-            gain=H - w,
-            cost_pos=cost_pos,
-            cost_struct=cost_struct,
-            cost=cost,
-            idx=idx,
-        )
+        want = dict(found=H - w > cost, pto=pto[idx], gain=H - w, cost_pos=cost_pos)
+        want |= dict(cost_struct=cost_struct, cost=cost, idx=idx)
     # repr tells every double apart, NaN equals NaN, and the key order counts.
     assert repr(got) == repr(want)
     return got
@@ -301,16 +294,8 @@ def test_continuous_target_metadata():
     meta = t.mdlp_full_raw(
         [1.0, 2.0, 3.0, np.inf, 5.0], [1.0, 2.0, 3.0, 4.0, np.nan], *mdlp_args()
     )["metadata"]
-    assert meta == dict(
-        n_input=5,
-        n_used=3,
-        n_missing_x=0,
-        n_missing_y=1,
-        n_missing_both=0,
-        n_non_finite=1,
-        target_was_binary=False,
-        threshold=2.0,
-    )
+    want = dict(n_input=5, n_used=3, n_missing_x=0, n_missing_y=1, n_missing_both=0)
+    assert meta == want | dict(n_non_finite=1, target_was_binary=False, threshold=2.0)
 
 
 FULL = "mdlp_full_raw"
