@@ -21,8 +21,7 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
         if value is None:
             s = sorted(b for _, b in kept)
             pos = ((len(s) - 1) * percentile) / 100
-            k = int(pos)
-            frac = pos - k
+            k, frac = int(pos), pos - int(pos)
             value = s[k] if frac == 0 or k + 1 == len(s) else (s[k + 1] - s[k]) * frac + s[k]
         classes = [int(b > value) for _, b in kept]
     pairs = sorted(zip((a for a, _ in kept), classes, strict=True))
@@ -106,17 +105,11 @@ def test_preprocess_matches_hand_computation(xy, value):
 
 
 # A dominant value: one digit holds most keys in several radix passes, yet not all.
-@pytest.mark.parametrize(
-    "n, target, dominant",
-    [
-        (600, "binary", 0.0),
-        (5000, "binary", 0.0),
-        (20000, "continuous", 0.0),
-        (2000, "continuous", 0.7),
-        (5000, "late", 0.0),
-        (5000, "integers", 0.0),
-    ],
-)
+LARGE = [(600, "binary", 0.0), (5000, "binary", 0.0), (20000, "continuous", 0.0)]
+LARGE += [(2000, "continuous", 0.7), (5000, "late", 0.0), (5000, "integers", 0.0)]
+
+
+@pytest.mark.parametrize("n, target, dominant", LARGE)
 def test_large_samples_sort_like_lexsort(n, target, dominant):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties
@@ -137,17 +130,24 @@ def test_large_samples_sort_like_lexsort(n, target, dominant):
     np.testing.assert_array_equal(out["y"], classes[order])
 
 
+TALLIES = {
+    # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
+    # only 0 and 1 are tallied, whatever the size of the others.
+    "binary-truncates": (
+        [0.0, 1.0],
+        [0.0, 1, 0.7, 5, 1e300, -1e300, -0.5, 1.9],
+        {},
+        0.0,
+        (5, 3, 2),
+    ),
+    "equal-to-threshold-is-class-0": ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
+    # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
+    "percentile-interpolated": ([4.0, 3, 2, 1], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
+}
+
+
 @pytest.mark.parametrize(
-    "kept_y, missing_y, kwargs, threshold, tally",
-    [
-        # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
-        # only 0 and 1 are tallied, whatever the size of the others.
-        ([0.0, 1.0], [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9], {}, 0.0, (5, 3, 2)),
-        ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
-        # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
-        ([4.0, 3.0, 2.0, 1.0], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
-    ],
-    ids=["binary-truncates", "equal-to-threshold-is-class-0", "percentile-interpolated"],
+    "kept_y, missing_y, kwargs, threshold, tally", TALLIES.values(), ids=TALLIES
 )
 def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
     n = len(kept_y)
