@@ -48,16 +48,18 @@ LENGTHS = r"^compute_boundaries: x e y deben tener la misma longitud$"
 UNSORTED = r"^compute_boundaries: usa sorted=True \(los datos deben venir ya limpios y ordenados\)$"
 
 
-@pytest.mark.parametrize(
-    "call, message",
-    [
-        (lambda: t.compute_boundaries([1.0], [0, 1], sorted=False), LENGTHS),
-        (lambda: t.compute_boundaries([1.0], [0], sorted=False), UNSORTED),
-        (lambda: t.compute_boundaries_raw([1.0], [0.0, 1.0]), LENGTHS),
-        (lambda: t.compute_boundaries_raw([1.0, 2.0], [0.5, 3.0], percentile=101), "percentile"),
-    ],
-    ids=["lengths-first", "unsorted", "raw-lengths", "raw-percentile"],
-)
+CHECKS = {
+    "lengths-first": (lambda: t.compute_boundaries([1.0], [0, 1], sorted=False), LENGTHS),
+    "unsorted": (lambda: t.compute_boundaries([1.0], [0], sorted=False), UNSORTED),
+    "raw-lengths": (lambda: t.compute_boundaries_raw([1.0], [0.0, 1.0]), LENGTHS),
+    "raw-percentile": (
+        lambda: t.compute_boundaries_raw([1, 2.0], [0.5, 3], percentile=101),
+        "perc",
+    ),
+}
+
+
+@pytest.mark.parametrize("call, message", CHECKS.values(), ids=CHECKS)
 def test_checks_in_order(call, message):
     with pytest.raises(ValueError, match=message):
         call()
