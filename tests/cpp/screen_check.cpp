@@ -86,17 +86,10 @@ CutPointTable table_of(Rng& rng, std::size_t size, std::int64_t top) {
 CutPointTable absurd_table(Rng& rng, std::size_t size, std::int64_t /*top*/) {
     CutPointTable table = cumulative(random_steps(rng, size, 9));
     const auto at = static_cast<std::size_t>(uniform(rng, 1, static_cast<std::int64_t>(size)));
-    switch (uniform(rng, 0, 2)) {
-        case 0:
-            table[at].c0 = -table[at].c0 - 1;
-            break;
-        case 1:
-            table[at].c1 = std::int64_t{1} << 61;
-            break;
-        default:
-            table.back().c0 = std::int64_t{1} << 52;
-            break;
-    }
+    const std::int64_t kind = uniform(rng, 0, 2);
+    if (kind == 0) table[at].c0 = -table[at].c0 - 1;
+    if (kind == 1) table[at].c1 = std::int64_t{1} << 61;
+    if (kind == 2) table.back().c0 = std::int64_t{1} << 52;
     return table;
 }
 
@@ -106,8 +99,6 @@ MdlpParams random_params(Rng& rng, std::int64_t total) {
     params.minobs = minobs[uniform(rng, 0, 7)];
     params.monotonicity = static_cast<MonotonicityMode>(uniform(rng, 0, 3));
     params.mono_dir = static_cast<std::int32_t>(uniform(rng, -1, 1));
-    params.alpha_pos = 1.0;
-    params.beta_struct = 1.0;
     return params;
 }
 
