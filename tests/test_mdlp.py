@@ -2,6 +2,7 @@ import math
 
 import numpy as np
 import pytest
+from bitwise import assert_same
 from hypothesis import example, given
 from hypothesis import strategies as st
 
@@ -16,12 +17,6 @@ BAD = dict(value="1", representative="Mean", percentile=500.0)  # each a later c
 
 def mdlp_args(minobs=0, monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1.0, force=False):
     return (minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force)
-
-
-def same_table(a, b):
-    assert list(a) == list(b)
-    for key in a:
-        np.testing.assert_array_equal(a[key], b[key], strict=True)
 
 
 # Sorted by x, class 0 first within equal x, as the preprocessing delivers.
@@ -125,7 +120,7 @@ def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mon
     check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
-SEGMENT_CASES = {
+CUTS = {
     "pure-gain-equal-to-cost": ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
     "tie-lowest-index": ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
     "two-observations": ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
@@ -144,15 +139,13 @@ SEGMENT_CASES = {
 }
 
 
-@pytest.mark.parametrize(
-    "c0, c1, minobs, mode, weight, idx", SEGMENT_CASES.values(), ids=SEGMENT_CASES
-)
+@pytest.mark.parametrize("c0, c1, minobs, mode, weight, idx", CUTS.values(), ids=CUTS)
 def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
     got = check_against_oracle([0.5, 1.5, 2.5, 3.5], c0, c1, 0, 3, minobs, mode, 1, weight, weight)
     assert idx is None or got["idx"] == idx
 
 
-SEGMENT_CHECKS = {
+SEG_CHECKS = {
     "lengths": ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
     "empty": ([], [], 0, 1, 9, "no hay boundaries en B"),
     "L-not-below-R": ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
@@ -161,9 +154,7 @@ SEGMENT_CHECKS = {
 }
 
 
-@pytest.mark.parametrize(
-    "pto, c0, L, R, mode, message", SEGMENT_CHECKS.values(), ids=SEGMENT_CHECKS
-)
+@pytest.mark.parametrize("pto, c0, L, R, mode, message", SEG_CHECKS.values(), ids=SEG_CHECKS)
 def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
     with pytest.raises(ValueError, match=message):
         t.evaluate_segment(pto, c0, c0, L, R, 0, mode, 0, 1.0, 1.0)
@@ -199,7 +190,7 @@ def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight, 
     args = mdlp_args(minobs, mode, mono_dir, weight, weight, force)
     full = t.mdlp_full(x, y, *args)
     for evaluations in (full["mdlp"], t.mdlp(x, y, *args), t.mdlp_raw(x, sample[1], *args)):
-        same_table(evaluations, plain)
+        assert_same(evaluations, plain)
     s = full["summary"]
     assert list(s) == ["left", "right", "c0", "c1", "total", "p1"]
     assert len(s["total"]) == (1 + plain["found"].sum() if len(x) else 0)
@@ -226,7 +217,7 @@ def test_unsorted_data_with_nan_give_defined_segments():
     assert first["summary"]["total"].sum() == len(x)
     assert np.all(np.diff(right[~np.isnan(right)]) >= 0)
     for part in ("mdlp", "summary"):
-        same_table(first[part], again[part])
+        assert_same(first[part], again[part])
 
 
 @given(RAW_SAMPLES, st.integers(0, 3), st.sampled_from(["mean", "median"]))
@@ -238,7 +229,7 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
     full = t.mdlp_full_raw(x, y, *args, representative=representative)
     assert list(full) == ["mdlp", "summary", "metadata"]
     for evaluations in (full["mdlp"], t.mdlp_raw(x, y, *args)):
-        same_table(evaluations, want["mdlp"])
+        assert_same(evaluations, want["mdlp"])
     s, meta, k = full["summary"], full["metadata"], len(want["summary"]["total"])
     assert meta["n_input"] == len(x) and meta["n_used"] == len(clean["x"])
     for key, same in zip(
@@ -249,19 +240,14 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
     assert len(s["count"]) == 0 or math.isclose(s["percentage"].sum(), 1.0)
 
 
+def adjacent(a, b):
+    rows = [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]]
+    return [a] * 30 + [b] * 30, [0.0] * 30 + [1.0] * 30, "median", rows
+
+
 REPORT_ROWS = {
-    **{
-        f"adjacent-midpoint-rounds-{way}": (
-            [a] * 30 + [b] * 30,
-            [0.0] * 30 + [1.0] * 30,
-            "median",
-            [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]],
-        )
-        for way, a, b in [
-            ("down", 1.0, np.nextafter(1.0, 2.0)),
-            ("up", np.nextafter(1.0, 0.0), 1.0),
-        ]
-    },
+    "adjacent-midpoint-rounds-down": adjacent(1.0, np.nextafter(1.0, 2.0)),
+    "adjacent-midpoint-rounds-up": adjacent(np.nextafter(1.0, 0.0), 1.0),
     "median": (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
     "mean": (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
     "all-x-missing": ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
