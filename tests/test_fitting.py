@@ -20,12 +20,8 @@ def core_splits(x, y, minobs=0):
     return right[np.isfinite(right)]
 
 
-tied_x = arrays(np.float64, st.integers(2, 60), elements=st.integers(0, 6).map(float))
-tied_sample = tied_x.flatmap(
-    lambda x: st.tuples(
-        st.just(x), arrays(np.float64, len(x), elements=st.sampled_from([0.0, 1.0]))
-    )
-)
+tied_pair = st.tuples(st.integers(0, 6).map(float), st.sampled_from([0.0, 1.0]))
+tied_sample = st.lists(tied_pair, min_size=2, max_size=60).map(lambda p: np.array(p).T)
 
 
 @given(tied_sample)
