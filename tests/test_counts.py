@@ -2,6 +2,7 @@
 whole sample: bit for bit, but for means, which are summed in another order."""
 
 import math
+from functools import reduce
 
 import numpy as np
 import pytest
@@ -33,11 +34,7 @@ def samples(draw, values=VALUES):
 
 
 def merged(x, y, parts):
-    tables = [_native.value_counts(x[p], y[p]) for p in parts]
-    total = tables[0]
-    for table in tables[1:]:
-        total = _native.merge_counts(total, table)
-    return total
+    return reduce(_native.merge_counts, [_native.value_counts(x[p], y[p]) for p in parts])
 
 
 @given(
