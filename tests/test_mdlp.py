@@ -23,12 +23,9 @@ def mdlp_args(minobs=0, monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1
 CLEAN_SAMPLES = st.lists(st.tuples(st.integers(0, 15), st.integers(0, 1)), max_size=60).map(
     lambda pairs: np.array(sorted(pairs), dtype=float).reshape(-1, 2).T
 )
+RAW_X = st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF])
 RAW_SAMPLES = st.lists(
-    st.tuples(
-        st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
-        st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan]),
-    ),
-    max_size=50,
+    st.tuples(RAW_X, st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50
 )
 
 
