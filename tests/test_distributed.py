@@ -19,20 +19,17 @@ dask_distributed = pytest.importorskip("distributed")
 
 @pytest.fixture(scope="module")
 def client():
+    # The dashboard on any free port: the default one may belong to another cluster.
     cluster = dask_distributed.LocalCluster(
-        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0"
     )
     with cluster, dask_distributed.Client(cluster) as connected:
         # A sanitized run proves something only if the workers load the sanitized build too.
         wanted = os.environ.get("TEMBROLIN_SANITIZED")
         if wanted:
-            for path in connected.run(_native_path).values():
+            for path in connected.run(lambda: _native.__file__).values():
                 assert path.startswith(wanted), path
         yield connected
-
-
-def _native_path():
-    return _native.__file__
 
 
 def assert_same_fit(one, many, representative="median"):
@@ -64,14 +61,18 @@ def dataset(kind, n=1500, seed=0):
     return X, y
 
 
-WIDTH = {"method": "equal_width"}
+# One fit per target kind, each through as many of the options as fit together.
 CASES = {
-    "ties-nan-inf": ("binary", {}),
-    "neighbour-special": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
-    "quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
-    "iqr-auto-trend": ("binary", {"width_range": "iqr", "monotonic_trend": "auto"} | WIDTH),
-    "threshold": ("continuous", {"target_threshold": 0.5, "special_values": {"debt": [-999.0]}}),
-    "percentile": ("continuous", {"target_percentile": 40.0, "monotonic_trend": "auto"}),
+    "binary": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
+    "binary-quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
+    "continuous": (
+        "continuous",
+        {
+            "target_percentile": 40.0,
+            "monotonic_trend": "auto",
+            "special_values": {"debt": [-999.0]},
+        },
+    ),
 }
 
 
@@ -88,20 +89,14 @@ def test_cluster_fit_equals_single_machine_fit(case, npartitions):
 
     features = ddf.drop(columns="target")
     for metric in ("bin", "woe"):
-        np.testing.assert_array_equal(
-            many.transform(features, metric=metric).compute().to_numpy(),
-            one.transform(X, metric=metric),
-        )
-    current = X.iloc[::2]
-    stability = [
-        tb.stability(b, data, current, by_bin=True) for b, data in [(many, features), (one, X)]
-    ]
-    pd.testing.assert_frame_equal(*stability)
-    discrimination = [
-        tb.discrimination(many, features, ddf["target"]),
-        tb.discrimination(one, X, y),
-    ]
-    pd.testing.assert_frame_equal(*discrimination)
+        got = many.transform(features, metric=metric).compute().to_numpy()
+        np.testing.assert_array_equal(got, one.transform(X, metric=metric))
+
+    def stability(binner, data, _target):
+        return tb.stability(binner, data, X.iloc[::2], by_bin=True)
+
+    for report in (stability, tb.discrimination):
+        pd.testing.assert_frame_equal(report(many, features, ddf["target"]), report(one, X, y))
 
 
 @pytest.mark.usefixtures("client")

@@ -2,6 +2,7 @@ import math
 
 import numpy as np
 import pytest
+from bitwise import assert_same
 from hypothesis import example, given
 from hypothesis import strategies as st
 
@@ -18,22 +19,13 @@ def mdlp_args(minobs=0, monotonicity=0, mono_dir=0, alpha_pos=1.0, beta_struct=1
     return (minobs, monotonicity, mono_dir, alpha_pos, beta_struct, force)
 
 
-def same_table(a, b):
-    assert list(a) == list(b)
-    for key in a:
-        np.testing.assert_array_equal(a[key], b[key], strict=True)
-
-
 # Sorted by x, class 0 first within equal x, as the preprocessing delivers.
 CLEAN_SAMPLES = st.lists(st.tuples(st.integers(0, 15), st.integers(0, 1)), max_size=60).map(
     lambda pairs: np.array(sorted(pairs), dtype=float).reshape(-1, 2).T
 )
+RAW_X = st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF])
 RAW_SAMPLES = st.lists(
-    st.tuples(
-        st.sampled_from([0.0, 1.0, 2.5, 4.0, -3.0, math.nan, INF]),
-        st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan]),
-    ),
-    max_size=50,
+    st.tuples(RAW_X, st.sampled_from([0.0, 1.0, 0.5, 7.0, math.nan])), max_size=50
 )
 
 
@@ -75,15 +67,8 @@ def check_against_oracle(pto, c0, c1, L, R, minobs, mode, mono_dir, alpha, beta)
         cost_pos = math.log2(n - 1.0) / n
         cost_struct = (2.807354922057604 - 2 * ((H - hl) - hr)) / n
         cost = cost_struct * beta + cost_pos * alpha
-        want = dict(
-            found=H - w > cost,
-            pto=pto[idx],
-            gain=H - w,
-            cost_pos=cost_pos,
-            cost_struct=cost_struct,
-            cost=cost,
-            idx=idx,
-        )
+        want = dict(found=H - w > cost, pto=pto[idx], gain=H - w, cost_pos=cost_pos)
+        want |= dict(cost_struct=cost_struct, cost=cost, idx=idx)
     # repr tells every double apart, NaN equals NaN, and the key order counts.
     assert repr(got) == repr(want)
     return got
@@ -132,46 +117,41 @@ def test_evaluate_segment_is_the_lowest_index_minimiser(table, minobs, mode, mon
     check_against_oracle(*table, minobs, mode, mono_dir, a, b)
 
 
-@pytest.mark.parametrize(
-    "c0, c1, minobs, mode, weight, idx",
-    [
-        ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
-        ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
-        ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
-        # The better cut leaves minobs on its right: too few, as on the left.
-        ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
-        # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
-        *[
-            ([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
-            for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]
-        ],
-        *[(c0, c1, minobs, 1, 1.0, None) for c0, c1 in EXTREMES for minobs in [LO, -1, 0, HI]],
-    ],
-    ids=[
-        "pure-gain-equal-to-cost",
-        "tie-lowest-index",
-        "two-observations",
-        "right-at-minobs",
-        *[f"empty-side-mode-{mode}" for mode in (0, 2, 1, 3)],
-        *[f"wrap-around-{k}-minobs-{m}" for k in (1, 2) for m in ("lo", "-1", "0", "hi")],
-    ],
-)
+CUTS = {
+    "pure-gain-equal-to-cost": ([0, 2, 4, 6], [0, 0, 0, 0], 0, 0, 0.0, 1),
+    "tie-lowest-index": ([0, 1, 1, 2], [0, 1, 1, 2], 0, 0, 1.0, 1),
+    "two-observations": ([0, 1, 1, 1], [0, 0, 1, 1], 0, 0, 1.0, 1),
+    # The better cut leaves minobs on its right: too few, as on the left.
+    "right-at-minobs": ([0, 2, 3, 3], [0, 0, 0, 1], 1, 0, 1.0, 1),
+    # minobs -1 admits record 1, whose empty left side has the rate 0/0: it fails the rule.
+    **{
+        f"empty-side-mode-{mode}": ([0, 0, 2, 4], [0, 0, 0, 0], -1, mode, 1.0, idx)
+        for mode, idx in [(0, 1), (2, 1), (1, 2), (3, 2)]
+    },
+    **{
+        f"wrap-around-{k}-minobs-{m}": (c0, c1, minobs, 1, 1.0, None)
+        for k, (c0, c1) in enumerate(EXTREMES, 1)
+        for m, minobs in zip(["lo", "-1", "0", "hi"], [LO, -1, 0, HI], strict=True)
+    },
+}
+
+
+@pytest.mark.parametrize("c0, c1, minobs, mode, weight, idx", CUTS.values(), ids=CUTS)
 def test_evaluate_segment_cases(c0, c1, minobs, mode, weight, idx):
     got = check_against_oracle([0.5, 1.5, 2.5, 3.5], c0, c1, 0, 3, minobs, mode, 1, weight, weight)
     assert idx is None or got["idx"] == idx
 
 
-@pytest.mark.parametrize(
-    "pto, c0, L, R, mode, message",
-    [
-        ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
-        ([], [], 0, 1, 9, "no hay boundaries en B"),
-        ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
-        ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
-        ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$"),
-    ],
-    ids=["lengths", "empty", "L-not-below-R", "R-past-end", "monotonicity"],
-)
+SEG_CHECKS = {
+    "lengths": ([0.0, 1.0], [0], 0, 1, 9, "pto_corte, c0 y c1 deben tener la misma longitud"),
+    "empty": ([], [], 0, 1, 9, "no hay boundaries en B"),
+    "L-not-below-R": ([0.0, 1.0], [0, 1], 1, 1, 9, "L y R deben cumplir L < R < length"),
+    "R-past-end": ([0.0, 1.0], [0, 1], 0, 2, 9, "L y R deben cumplir L < R < length"),
+    "monotonicity": ([0.0, 1.0], [0, 1], 0, 1, 4, "^monotonicity debe estar en 0..3$"),
+}
+
+
+@pytest.mark.parametrize("pto, c0, L, R, mode, message", SEG_CHECKS.values(), ids=SEG_CHECKS)
 def test_evaluate_segment_checks_in_order(pto, c0, L, R, mode, message):
     with pytest.raises(ValueError, match=message):
         t.evaluate_segment(pto, c0, c0, L, R, 0, mode, 0, 1.0, 1.0)
@@ -207,7 +187,7 @@ def test_search_and_segments_properties(sample, minobs, mode, mono_dir, weight, 
     args = mdlp_args(minobs, mode, mono_dir, weight, weight, force)
     full = t.mdlp_full(x, y, *args)
     for evaluations in (full["mdlp"], t.mdlp(x, y, *args), t.mdlp_raw(x, sample[1], *args)):
-        same_table(evaluations, plain)
+        assert_same(evaluations, plain)
     s = full["summary"]
     assert list(s) == ["left", "right", "c0", "c1", "total", "p1"]
     assert len(s["total"]) == (1 + plain["found"].sum() if len(x) else 0)
@@ -234,7 +214,7 @@ def test_unsorted_data_with_nan_give_defined_segments():
     assert first["summary"]["total"].sum() == len(x)
     assert np.all(np.diff(right[~np.isnan(right)]) >= 0)
     for part in ("mdlp", "summary"):
-        same_table(first[part], again[part])
+        assert_same(first[part], again[part])
 
 
 @given(RAW_SAMPLES, st.integers(0, 3), st.sampled_from(["mean", "median"]))
@@ -246,7 +226,7 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
     full = t.mdlp_full_raw(x, y, *args, representative=representative)
     assert list(full) == ["mdlp", "summary", "metadata"]
     for evaluations in (full["mdlp"], t.mdlp_raw(x, y, *args)):
-        same_table(evaluations, want["mdlp"])
+        assert_same(evaluations, want["mdlp"])
     s, meta, k = full["summary"], full["metadata"], len(want["summary"]["total"])
     assert meta["n_input"] == len(x) and meta["n_used"] == len(clean["x"])
     for key, same in zip(
@@ -257,35 +237,29 @@ def test_raw_pipelines_are_preprocessing_then_search(pairs, minobs, representati
     assert len(s["count"]) == 0 or math.isclose(s["percentage"].sum(), 1.0)
 
 
-@pytest.mark.parametrize(
-    "x, y, representative, rows",
-    [
-        *[
-            (
-                [a] * 30 + [b] * 30,
-                [0.0] * 30 + [1.0] * 30,
-                "median",
-                [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]],
-            )
-            for a, b in [(1.0, np.nextafter(1.0, 2.0)), (np.nextafter(1.0, 0.0), 1.0)]
-        ],
-        (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
-        (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
-        ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
-        ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
-        # The distance of the middle pair overflows; the median of the halves does not.
-        ([-1.7e308, 1.7e308], [0.0, 0.0], "median", [[2, 1.0, 2, 0, 0.0, 0.0]]),
-    ],
-    ids=[
-        "adjacent-midpoint-rounds-down",
-        "adjacent-midpoint-rounds-up",
+def adjacent(a, b):
+    rows = [[30, 0.5, 30, 0, 0.0, a], [30, 0.5, 0, 30, 1.0, b]]
+    return [a] * 30 + [b] * 30, [0.0] * 30 + [1.0] * 30, "median", rows
+
+
+REPORT_ROWS = {
+    "adjacent-midpoint-rounds-down": adjacent(1.0, np.nextafter(1.0, 2.0)),
+    "adjacent-midpoint-rounds-up": adjacent(np.nextafter(1.0, 0.0), 1.0),
+    "median": (*FIVE, "median", [[4, 0.8, 4, 0, 0.0, 2.5], [1, 0.2, 0, 1, 1.0, np.nan]]),
+    "mean": (*FIVE, "mean", [[4, 0.8, 4, 0, 0.0, 4.0], [1, 0.2, 0, 1, 1.0, np.nan]]),
+    "all-x-missing": ([np.nan] * 3, [0.0, 1.0, 1.0], "median", [[3, 1.0, 1, 2, 2 / 3, np.nan]]),
+    "all-x-missing-no-tally": ([np.nan] * 3, [5.0, 5.0, 5.0], "median", []),
+    # The distance of the middle pair overflows; the median of the halves does not.
+    "median-of-distant-pair": (
+        [-1.7e308, 1.7e308],
+        [0.0, 0.0],
         "median",
-        "mean",
-        "all-x-missing",
-        "all-x-missing-no-tally",
-        "median-of-distant-pair",
-    ],
-)
+        [[2, 1.0, 2, 0, 0.0, 0.0]],
+    ),
+}
+
+
+@pytest.mark.parametrize("x, y, representative, rows", REPORT_ROWS.values(), ids=REPORT_ROWS)
 def test_report_rows(x, y, representative, rows):
     s = t.mdlp_full_raw(x, y, *mdlp_args(), representative=representative)["summary"]
     keys = ["count", "percentage", "c0", "c1", "event_rate", "representative"]
@@ -303,55 +277,24 @@ def test_continuous_target_metadata():
     meta = t.mdlp_full_raw(
         [1.0, 2.0, 3.0, np.inf, 5.0], [1.0, 2.0, 3.0, 4.0, np.nan], *mdlp_args()
     )["metadata"]
-    assert meta == dict(
-        n_input=5,
-        n_used=3,
-        n_missing_x=0,
-        n_missing_y=1,
-        n_missing_both=0,
-        n_non_finite=1,
-        target_was_binary=False,
-        threshold=2.0,
-    )
+    want = dict(n_input=5, n_used=3, n_missing_x=0, n_missing_y=1, n_missing_both=0)
+    assert meta == want | dict(n_non_finite=1, target_was_binary=False, threshold=2.0)
 
 
-@pytest.mark.parametrize(
-    "name, x, mode, kwargs, error, message",
-    [
-        ("mdlp", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-        ("mdlp_full", [1.0], 9, {}, ValueError, "^mdlp_with_summary: x e y deben tener la misma"),
-        ("mdlp_raw", [1.0], 9, {}, ValueError, "^mdlp: x e y deben tener la misma longitud$"),
-        ("mdlp_full_raw", [1.0], 9, BAD, ValueError, "^mdlp_full: x e y deben tener la misma"),
-        ("mdlp_full_raw", [1.0, 2.0], 9, BAD, ValueError, "^monotonicity debe"),
-        ("mdlp_full_raw", [1.0, 2.0], 0, BAD, RuntimeError, None),
-        (
-            "mdlp_full_raw",
-            [1.0, 2.0],
-            0,
-            BAD | dict(value=None),
-            ValueError,
-            "^representative debe",
-        ),
-        (
-            "mdlp_full_raw",
-            [1.0, 2.0],
-            0,
-            dict(percentile=500.0),
-            ValueError,
-            "^preprocess_data: percentile",
-        ),
-    ],
-    ids=[
-        "mdlp-length",
-        "mdlp_full-length",
-        "mdlp_raw-length",
-        "length-first",
-        "mono-second",
-        "value-third",
-        "representative-case-sensitive",
-        "preprocessing-last",
-    ],
-)
-def test_checks_in_order(name, x, mode, kwargs, error, message):
-    with pytest.raises(error, match=message):
-        getattr(t, name)(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
+FULL = "mdlp_full_raw"
+CHECKS = {  # (function, length of x, monotonicity, keywords, message or None for RuntimeError)
+    "mdlp-length": ("mdlp", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
+    "mdlp_full-length": ("mdlp_full", 1, 9, {}, "^mdlp_with_summary: x e y deben tener la misma"),
+    "mdlp_raw-length": ("mdlp_raw", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
+    "length-first": (FULL, 1, 9, BAD, "^mdlp_full: x e y deben tener la misma"),
+    "mono-second": (FULL, 2, 9, BAD, "^monotonicity debe"),
+    "value-third": (FULL, 2, 0, BAD, None),
+    "representative-case-sensitive": (FULL, 2, 0, BAD | dict(value=None), "^representative debe"),
+    "preprocessing-last": (FULL, 2, 0, dict(percentile=500.0), "^preprocess_data: percentile"),
+}
+
+
+@pytest.mark.parametrize("name, n, mode, kwargs, message", CHECKS.values(), ids=CHECKS)
+def test_checks_in_order(name, n, mode, kwargs, message):
+    with pytest.raises(RuntimeError if message is None else ValueError, match=message):
+        getattr(t, name)([1.0, 2.0][:n], [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)

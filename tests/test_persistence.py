@@ -61,14 +61,13 @@ def test_json_is_standard_and_readable(fitted):
     assert max(map(len, text.splitlines())) < 400
 
 
-@pytest.mark.parametrize(
-    "text,words",
-    [
-        ('{"format": "other"}', "falta 'format'"),
-        ('{"format": "tembrolin.Binner", "version": 99}', "versión 99"),
-    ],
-    ids=["format", "version"],
-)
+FOREIGN = {
+    "format": ('{"format": "other"}', "falta 'format'"),
+    "version": ('{"format": "tembrolin.Binner", "version": 99}', "versión 99"),
+}
+
+
+@pytest.mark.parametrize("text,words", FOREIGN.values(), ids=FOREIGN)
 def test_foreign_json_is_refused(text, words):
     with pytest.raises(ValueError, match=words):
         tb.Binner.from_json(text)

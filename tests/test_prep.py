@@ -4,11 +4,11 @@ import numpy as np
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
-from hypothesis.extra.numpy import arrays
 
 import _tembrolin as t
 
 NAN, INF = math.nan, math.inf
+NO_OPTIONS = (0, 0, 0, 1.0, 1.0, False)  # minobs, monotonicity, direction, weights, force
 
 
 def reference_preprocess(x, y, value=None, percentile=50.0):
@@ -20,45 +20,27 @@ def reference_preprocess(x, y, value=None, percentile=50.0):
         if value is None:
             s = sorted(b for _, b in kept)
             pos = ((len(s) - 1) * percentile) / 100
-            k = int(pos)
-            frac = pos - k
+            k, frac = int(pos), pos - int(pos)
             value = s[k] if frac == 0 or k + 1 == len(s) else (s[k + 1] - s[k]) * frac + s[k]
         classes = [int(b > value) for _, b in kept]
     pairs = sorted(zip((a for a, _ in kept), classes, strict=True))
     return [a for a, _ in pairs], [c for _, c in pairs]
 
 
-@pytest.mark.parametrize(
-    "x, y, kwargs, want_x, want_y",
-    [
-        ([], [], {}, [], []),
-        ([NAN, NAN], [0.0, 3.0], {}, [], []),
-        ([1, 2, 3], [0, 1, 1], {"value": 0.5}, [1, 2, 3], [0, 1, 1]),
-        ([1, 2, 3], [0, 1, 2], {}, [1, 2, 3], [0, 0, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 50.0}, [1, 2, 3, 4], [0, 0, 1, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 0.0}, [1, 2, 3, 4], [0, 1, 1, 1]),
-        ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": 100.0}, [1, 2, 3, 4], [0, 0, 0, 0]),
-        ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
-        ([2, 1, 1], [1, 1, 0], {}, [1, 1, 2], [0, 1, 1]),
-        ([1, NAN, INF, 3], [0, 1, 0, NAN], {}, [1], [0]),
-        ([1, 2], [-0.0, 1.0], {}, [1, 2], [0, 1]),
-        ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
-    ],
-    ids=[
-        "empty",
-        "all-dropped",
-        "binary-ignores-value",
-        "median-of-0-1-2",
-        "p50-even",
-        "p0-min",
-        "p100-max",
-        "nan-value",
-        "ties-class-0-first",
-        "drops-by-kind",
-        "negative-zero-target",
-        "signed-zero-ties",
-    ],
-)
+CASES = {
+    "empty": ([], [], {}, [], []),
+    "binary-ignores-value": ([1, 2, 3], [0, 1, 1], {"value": 0.5}, [1, 2, 3], [0, 1, 1]),
+    "median-of-0-1-2": ([1, 2, 3], [0, 1, 2], {}, [1, 2, 3], [0, 0, 1]),
+    **{
+        f"p{p:.0f}": ([1, 2, 3, 4], [1, 2, 3, 4], {"percentile": p}, [1, 2, 3, 4], want)
+        for p, want in [(50.0, [0, 0, 1, 1]), (0.0, [0, 1, 1, 1]), (100.0, [0, 0, 0, 0])]
+    },
+    "nan-value": ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
+    "signed-zero-ties": ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
+}
+
+
+@pytest.mark.parametrize("x, y, kwargs, want_x, want_y", CASES.values(), ids=CASES)
 def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     out = t.preprocess_data_native(np.array(x, float), np.array(y, float), **kwargs)
     assert list(out) == ["x", "y"]
@@ -66,85 +48,54 @@ def test_preprocess_cases(x, y, kwargs, want_x, want_y):
     assert out["x"].tolist() == want_x and out["y"].tolist() == want_y
 
 
-@pytest.mark.parametrize(
-    "y, percentile, threshold",
-    [
-        ([-1.7e308, 1.7e308], 50.0, 0.0),  # their distance overflows, the halves' sum does not
-        ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
-        ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
-        # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
-        ([0.0, -0.0, 5.0], 0.0, -0.0),
-        ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
-        ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
-    ],
-    ids=[
-        "distant-pair-median",
-        "distant-pair-quarter",
-        "ordinary",
-        "min-of-signed-zeros",
-        "between-positive-zeros",
-        "between-negative-zeros",
-    ],
-)
+THRESHOLDS = {
+    # The distance of the pair overflows, the halves' sum does not.
+    "distant-pair-median": ([-1.7e308, 1.7e308], 50.0, 0.0),
+    "distant-pair-quarter": ([-1.7e308, 1.7e308], 25.0, -1.7e308 * 0.75 + 1.7e308 * 0.25),
+    "ordinary": ([1.0, 2.0, 3.0, 4.0], 50.0, 2.5),
+    # Order statistics as the radix sort orders them: -0.0 before +0.0, kept on a tie.
+    "min-of-signed-zeros": ([0.0, -0.0, 5.0], 0.0, -0.0),
+    "between-positive-zeros": ([0.0, -0.0, 0.0, 5.0], 50.0, 0.0),
+    "between-negative-zeros": ([0.0, -0.0, -0.0, 5.0], 25.0, -0.0),
+}
+
+
+@pytest.mark.parametrize("y, percentile, threshold", THRESHOLDS.values(), ids=THRESHOLDS)
 def test_threshold_interpolation(y, percentile, threshold):
-    meta = t.mdlp_full_raw([1.0] * len(y), y, 0, 0, 0, 1.0, 1.0, False, percentile=percentile)[
-        "metadata"
-    ]
-    assert meta["threshold"] == threshold
-    assert math.copysign(1, meta["threshold"]) == math.copysign(1, threshold)
+    out = t.mdlp_full_raw([1.0] * len(y), y, *NO_OPTIONS, percentile=percentile)
+    got = out["metadata"]["threshold"]
+    assert (got, math.copysign(1, got)) == (threshold, math.copysign(1, threshold))
 
 
 @pytest.mark.parametrize("percentile", [150.0, -1.0, NAN])
-def test_percentile_checked_only_when_used(percentile):
+def test_percentile_checked_only_when_used_and_after_the_lengths(percentile):
     t.preprocess_data_native([1.0, 2.0], [0.0, 1.0], percentile=percentile)
     t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], value=3.0, percentile=percentile)
     with pytest.raises(ValueError, match=r"^preprocess_data: percentile debe estar entre 0 y 100$"):
         t.preprocess_data_native([1.0, 2.0], [0.0, 7.0], percentile=percentile)
-
-
-def test_length_mismatch_comes_first():
     with pytest.raises(ValueError, match=r"^preprocess_data: x e y deben tener la misma longitud$"):
-        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=-5)
+        t.preprocess_data_native([1.0, 2.0], [0.0, 7.0, 1.0], percentile=percentile)
 
 
-finite_or_not = st.one_of(
-    st.floats(allow_nan=True, allow_infinity=True),
-    st.sampled_from([0.0, -0.0, 1.0, 2.5]),
-)
+ANY = st.floats() | st.sampled_from([0.0, -0.0, 1.0, 2.5])  # NaN and infinities too
+PAIRS = st.lists(st.tuples(ANY, st.sampled_from([0.0, 1.0, NAN]) | ANY), max_size=40)
 
 
-@given(
-    st.integers(0, 40).flatmap(
-        lambda n: st.tuples(
-            arrays(np.float64, n, elements=finite_or_not),
-            arrays(
-                np.float64, n, elements=st.one_of(st.sampled_from([0.0, 1.0, NAN]), finite_or_not)
-            ),
-        )
-    ),
-    st.one_of(st.none(), st.floats(-10, 10)),
-)
-def test_preprocess_matches_hand_computation(xy, value):
-    x, y = xy
+@given(PAIRS, st.none() | st.floats(-10, 10))
+def test_preprocess_matches_hand_computation(pairs, value):
+    x, y = np.array(pairs, float).reshape(-1, 2).T
     out = t.preprocess_data_native(x, y, value=value)
     want_x, want_y = reference_preprocess(x.tolist(), y.tolist(), value)
     # -0.0 and +0.0 are the same x; only the classes' order within them is fixed.
-    assert out["x"].tolist() == want_x
-    assert out["y"].tolist() == want_y
+    assert (out["x"].tolist(), out["y"].tolist()) == (want_x, want_y)
 
 
 # A dominant value: one digit holds most keys in several radix passes, yet not all.
-@pytest.mark.parametrize(
-    "n, target, dominant",
-    [
-        (600, "binary", 0.0),
-        (5000, "binary", 0.0),
-        (20000, "continuous", 0.0),
-        (2000, "continuous", 0.7),
-        (5000, "late", 0.0),
-        (5000, "integers", 0.0),
-    ],
-)
+LARGE = [(600, "binary", 0.0), (5000, "binary", 0.0), (20000, "continuous", 0.0)]
+LARGE += [(2000, "continuous", 0.7), (5000, "late", 0.0), (5000, "integers", 0.0)]
+
+
+@pytest.mark.parametrize("n, target, dominant", LARGE)
 def test_large_samples_sort_like_lexsort(n, target, dominant):
     rng = np.random.default_rng(n)
     x = np.round(rng.standard_normal(n), 2)  # many ties
@@ -165,22 +116,27 @@ def test_large_samples_sort_like_lexsort(n, target, dominant):
     np.testing.assert_array_equal(out["y"], classes[order])
 
 
-@pytest.mark.parametrize(
-    "kept_y, missing_y, kwargs, threshold, tally",
-    [
-        # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
-        # only 0 and 1 are tallied, whatever the size of the others.
-        ([0.0, 1.0], [0.0, 1.0, 0.7, 5.0, 1e300, -1e300, -0.5, 1.9], {}, 0.0, (5, 3, 2)),
-        ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
-        # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
-        ([4.0, 3.0, 2.0, 1.0], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
-    ],
-    ids=["binary-truncates", "equal-to-threshold-is-class-0", "percentile-interpolated"],
-)
+TALLY = {
+    # Kept pairs are 0/1, so the targets of missing x are truncated toward zero:
+    # only 0 and 1 are tallied, whatever the size of the others.
+    "binary-truncates": (
+        [0.0, 1.0],
+        [0.0, 1, 0.7, 5, 1e300, -1e300, -0.5, 1.9],
+        {},
+        0.0,
+        (5, 3, 2),
+    ),
+    "equal-to-threshold-is-class-0": ([1.0, 2.0, 3.0], [2.0, 2.5], {}, 2.0, (2, 1, 1)),
+    # Position 0.75 lies between 1 and 2: three quarters of the way up, not one.
+    "percentile-interpolated": ([4.0, 3, 2, 1], [1.5, 1.8], {"percentile": 25.0}, 1.75, (2, 1, 1)),
+}
+
+
+@pytest.mark.parametrize("kept_y, missing_y, kwargs, threshold, tally", TALLY.values(), ids=TALLY)
 def test_missing_x_tally(kept_y, missing_y, kwargs, threshold, tally):
     n = len(kept_y)
     x = [float(i) for i in range(n)] + [NAN] * len(missing_y)
-    out = t.mdlp_full_raw(x, kept_y + missing_y, 0, 0, 0, 1.0, 1.0, False, **kwargs)
+    out = t.mdlp_full_raw(x, kept_y + missing_y, *NO_OPTIONS, **kwargs)
     summary, meta = out["summary"], out["metadata"]
     assert meta["n_missing_x"] == len(missing_y) and meta["threshold"] == threshold
     assert meta["target_was_binary"] == (set(kept_y) <= {0.0, 1.0})

@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "mdlp/entropy_screen.hpp"
@@ -78,22 +76,20 @@ Steps drifting_steps(Rng& rng, std::size_t size, std::int64_t top) {
     return steps;
 }
 
+template <Steps (*make)(Rng&, std::size_t, std::int64_t)>
+CutPointTable table_of(Rng& rng, std::size_t size, std::int64_t top) {
+    return cumulative(make(rng, size, top));
+}
+
 // Counts a caller may pass: falling, negative or huge. The screen must step
 // aside and leave them to the plain scan.
-CutPointTable absurd_table(Rng& rng, std::size_t size) {
+CutPointTable absurd_table(Rng& rng, std::size_t size, std::int64_t /*top*/) {
     CutPointTable table = cumulative(random_steps(rng, size, 9));
     const auto at = static_cast<std::size_t>(uniform(rng, 1, static_cast<std::int64_t>(size)));
-    switch (uniform(rng, 0, 2)) {
-        case 0:
-            table[at].c0 = -table[at].c0 - 1;
-            break;
-        case 1:
-            table[at].c1 = std::int64_t{1} << 61;
-            break;
-        default:
-            table.back().c0 = std::int64_t{1} << 52;
-            break;
-    }
+    const std::int64_t kind = uniform(rng, 0, 2);
+    if (kind == 0) table[at].c0 = -table[at].c0 - 1;
+    if (kind == 1) table[at].c1 = std::int64_t{1} << 61;
+    if (kind == 2) table.back().c0 = std::int64_t{1} << 52;
     return table;
 }
 
@@ -103,8 +99,6 @@ MdlpParams random_params(Rng& rng, std::int64_t total) {
     params.minobs = minobs[uniform(rng, 0, 7)];
     params.monotonicity = static_cast<MonotonicityMode>(uniform(rng, 0, 3));
     params.mono_dir = static_cast<std::int32_t>(uniform(rng, -1, 1));
-    params.alpha_pos = 1.0;
-    params.beta_struct = 1.0;
     return params;
 }
 
@@ -116,13 +110,9 @@ bool same(const SegmentEvaluation& a, const SegmentEvaluation& b) {
            bits(a.cost) == bits(b.cost);
 }
 
-struct Tally {
-    long segments = 0;
-    long screened = 0;  // segments the screen took on, at the widest width
-};
-
 // The root and a few random segments of the table, at every width.
-bool check_table(const CutPointTable& table, Rng& rng, Tally& tally, const std::string& family) {
+// Counts the segments the screen took on, at the widest width.
+bool check_table(const CutPointTable& table, Rng& rng, long& screened, const char* family) {
     const ScanWidth widest = tembrolin::widest_scan_width();
     const auto last = static_cast<std::int64_t>(table.size() - 1);
     std::vector<std::uint64_t> candidates;
@@ -136,12 +126,11 @@ bool check_table(const CutPointTable& table, Rng& rng, Tally& tally, const std::
         const MdlpParams params = random_params(rng, segment.seg_c0 + segment.seg_c1);
         const SegmentEvaluation plain =
             tembrolin::evaluate_segment(table, segment, params, ScanWidth::plain);
-        ++tally.segments;
-        tally.screened += tembrolin::screen_segment(table, segment, params, widest, candidates);
+        screened += tembrolin::screen_segment(table, segment, params, widest, candidates);
         for (const ScanWidth width : {ScanWidth::baseline, ScanWidth::avx2, ScanWidth::avx512}) {
             if (width > widest) break;
             if (!same(plain, tembrolin::evaluate_segment(table, segment, params, width))) {
-                std::printf("%s: width %d differs on L=%llu R=%llu\n", family.c_str(),
+                std::printf("%s: width %d differs on L=%llu R=%llu\n", family,
                             static_cast<int>(width), static_cast<unsigned long long>(L),
                             static_cast<unsigned long long>(R));
                 return false;
@@ -157,27 +146,26 @@ int main(int argc, char** argv) {
     const auto seed = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
     const auto tables = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 40;
     Rng rng(seed);
-    using Maker = std::function<Steps(Rng&, std::size_t, std::int64_t)>;
-    const std::pair<const char*, Maker> families[] = {
-        {"random", random_steps},
-        {"constant", constant_steps},
-        {"mirrored", mirrored_steps},
-        {"drifting", drifting_steps},
+    const struct {
+        const char* name;
+        CutPointTable (*make)(Rng&, std::size_t, std::int64_t);
+        std::int64_t min_size, max_size;
+    } families[] = {
+        {"random", table_of<random_steps>, 2, 3000},
+        {"constant", table_of<constant_steps>, 2, 3000},
+        {"mirrored", table_of<mirrored_steps>, 2, 3000},
+        {"drifting", table_of<drifting_steps>, 2, 3000},
+        {"absurd", absurd_table, 70, 600},
     };
-    for (const auto& [name, make] : families) {
-        Tally tally;
+    for (const auto& family : families) {
+        long screened = 0;
         for (long t = 0; t < tables; ++t) {
-            const auto size = static_cast<std::size_t>(uniform(rng, 2, 3000));
+            const auto size =
+                static_cast<std::size_t>(uniform(rng, family.min_size, family.max_size));
             const std::int64_t top = t % 3 == 0 ? 1 : t % 3 == 1 ? 50 : 4'000'000;
-            if (!check_table(cumulative(make(rng, size, top)), rng, tally, name)) return 1;
+            if (!check_table(family.make(rng, size, top), rng, screened, family.name)) return 1;
         }
-        std::printf("%s: %ld segments, %ld screened\n", name, tally.segments, tally.screened);
+        std::printf("%s: %ld segments, %ld screened\n", family.name, 4 * tables, screened);
     }
-    Tally tally;
-    for (long t = 0; t < tables; ++t) {
-        const auto size = static_cast<std::size_t>(uniform(rng, 70, 600));
-        if (!check_table(absurd_table(rng, size), rng, tally, "absurd")) return 1;
-    }
-    std::printf("absurd: %ld segments, %ld screened\n", tally.segments, tally.screened);
     return 0;
 }
