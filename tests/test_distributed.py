@@ -65,6 +65,8 @@ def dataset(kind, n=1500, seed=0):
 CASES = {
     "binary": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
     "binary-quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
+    "binary-iqr-width": ("binary", {"method": "equal_width", "width_range": "iqr"}),
+    "threshold": ("continuous", {"target_threshold": 0.5}),
     "continuous": (
         "continuous",
         {
