@@ -143,16 +143,7 @@ def search(counts: dict, settings: Settings, n_rows: int, direction: str | None)
         return right[np.isfinite(right)]
     if not np.isfinite(counts["values"]).any():
         return NO_SPLITS
-    return counted_binning_splits(
-        counts["values"],
-        observations(counts),
-        settings.method,
-        settings.n_bins,
-        settings.range,
-        settings.lower_quantile,
-        settings.upper_quantile,
-        settings.iqr_k,
-    )
+    return counted_binning_splits(counts["values"], observations(counts), *settings.split_rule)
 
 
 def report(counts: dict, splits: np.ndarray, representative: str) -> dict:

@@ -66,6 +66,19 @@ class Settings:
     iqr_k: float = 1.5
     monotonic_trend: str | None = None
 
+    @property
+    def split_rule(self) -> tuple[str, int, str, float, float, float]:
+        """The split arguments of the core's binning: method, n_bins, range, lower and
+        upper quantile, and the IQR multiple, in the core's order."""
+        return (
+            self.method,
+            self.n_bins,
+            self.range,
+            self.lower_quantile,
+            self.upper_quantile,
+            self.iqr_k,
+        )
+
 
 @dataclass(frozen=True)
 class ColumnBins:
@@ -141,16 +154,7 @@ def _search(
         return _mdlp_splits(x, classes, settings, n_rows, direction)
     if not np.isfinite(x).any():
         return NO_SPLITS  # nothing to cut: one bin
-    return _tembrolin.binning_splits(
-        x,
-        settings.method,
-        settings.n_bins,
-        settings.range,
-        settings.lower_quantile,
-        settings.upper_quantile,
-        settings.iqr_k,
-        NO_SPLITS,
-    )
+    return _tembrolin.binning_splits(x, *settings.split_rule, NO_SPLITS)
 
 
 def _report(x: np.ndarray, target: Target, splits: np.ndarray, representative: str) -> dict:
