@@ -31,20 +31,24 @@ py::dict mdlp_fit(const carray<double>& x, const carray<double>& y, std::int64_t
                                 force_first_split, value, percentile, representative, candidates);
 }
 
-template <class T>
-std::vector<T> copied(const py::dict& d, const char* name) {
-    const carray<T> array = d[name].cast<carray<T>>();
-    const std::span<const T> values = flat(array);
-    return {values.begin(), values.end()};
-}
+// Counts as value_counts returns them, read in place: the arrays stay alive with
+// the view of them, which is checked.
+struct HeldCounts {
+    carray<double> values;
+    carray<std::int64_t> c0;
+    carray<std::int64_t> c1;
+    CountsView view;
+};
 
-// The counts as value_counts returns them, checked.
-ValueCounts counts_from(const py::dict& d) {
-    ValueCounts counts{copied<double>(d, "values"), copied<std::int64_t>(d, "c0"),
-                       copied<std::int64_t>(d, "c1"), d["missing_c0"].cast<std::int64_t>(),
-                       d["missing_c1"].cast<std::int64_t>()};
-    check_value_counts(counts);
-    return counts;
+HeldCounts counts_from(const py::dict& d) {
+    HeldCounts held{d["values"].cast<carray<double>>(),
+                    d["c0"].cast<carray<std::int64_t>>(),
+                    d["c1"].cast<carray<std::int64_t>>(),
+                    {}};
+    held.view = {flat(held.values), flat(held.c0), flat(held.c1),
+                 d["missing_c0"].cast<std::int64_t>(), d["missing_c1"].cast<std::int64_t>()};
+    check_value_counts(held.view);
+    return held;
 }
 
 py::dict counts_dict(ValueCounts&& counts) {
@@ -69,13 +73,13 @@ py::dict value_counts(const carray<double>& x, const carray<std::int32_t>& y) {
 }
 
 py::dict merge_counts(const py::dict& a, const py::dict& b) {
-    const ValueCounts first = counts_from(a);
-    const ValueCounts second = counts_from(b);
+    const HeldCounts first = counts_from(a);
+    const HeldCounts second = counts_from(b);
     ValueCounts merged;
     {
-        // Reads only the two copies above.
+        // Reads only the spans of the counts' arrays, which the two holders keep alive.
         py::gil_scoped_release release;
-        merged = merge_value_counts(first, second);
+        merged = merge_value_counts(first.view, second.view);
     }
     return counts_dict(std::move(merged));
 }
@@ -87,14 +91,14 @@ py::dict mdlp_fit_counts(const py::dict& counts, std::int64_t minobs, std::int32
     const MdlpParams params{
         alpha_pos,        beta_struct, minobs, mono_dir, validate_monotonicity(monotonicity),
         force_first_split};
-    const ValueCounts sample = counts_from(counts);
+    const HeldCounts sample = counts_from(counts);
     MdlpFullResult result;
     {
-        // Reads only the copied counts and the two strings.
+        // Reads only the spans of the counts' arrays, kept alive above, and the two strings.
         py::gil_scoped_release release;
         const Representative choice = parse_representative(representative);
         const CandidateRule rule = parse_candidate_rule(candidates);
-        result = mdlp_full_from_counts(sample, params, choice, rule);
+        result = mdlp_full_from_counts(sample.view, params, choice, rule);
     }
     py::dict d;
     d["mdlp"] = columns(result.evaluations, evaluation_form);

@@ -185,7 +185,7 @@ MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const dou
     return {std::move(mdlp.evaluations), std::move(rows), sample.counts};
 }
 
-MdlpFullResult mdlp_full_from_counts(const ValueCounts& counts, const MdlpParams& params,
+MdlpFullResult mdlp_full_from_counts(const CountsView& counts, const MdlpParams& params,
                                      Representative representative, CandidateRule candidates) {
     const std::vector<SampleRun> runs = sample_runs(counts);
     MdlpFullResult out;

@@ -61,7 +61,7 @@ MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const dou
 
 // The report of mdlp_full_raw_core on a 0/1 sample known only by its counts: the
 // same evaluations, rows and counters, bit for bit, as on the sample itself.
-MdlpFullResult mdlp_full_from_counts(const ValueCounts& counts, const MdlpParams& params,
+MdlpFullResult mdlp_full_from_counts(const CountsView& counts, const MdlpParams& params,
                                      Representative representative, CandidateRule candidates);
 
 }  // namespace tembrolin

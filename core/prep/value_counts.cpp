@@ -62,7 +62,7 @@ ValueCounts count_values(std::span<const double> x, std::span<const std::int32_t
     return out;
 }
 
-ValueCounts merge_value_counts(const ValueCounts& a, const ValueCounts& b) {
+ValueCounts merge_value_counts(const CountsView& a, const CountsView& b) {
     ValueCounts out;
     out.values.reserve(a.values.size() + b.values.size());
     out.c0.reserve(out.values.capacity());
@@ -84,7 +84,7 @@ ValueCounts merge_value_counts(const ValueCounts& a, const ValueCounts& b) {
     return out;
 }
 
-void check_value_counts(const ValueCounts& counts) {
+void check_value_counts(const CountsView& counts) {
     const std::size_t n = counts.values.size();
     if (counts.c0.size() != n || counts.c1.size() != n) {
         throw std::invalid_argument("value_counts: values, c0 y c1 deben tener la misma longitud");
@@ -110,7 +110,7 @@ void check_value_counts(const ValueCounts& counts) {
     }
 }
 
-std::vector<SampleRun> sample_runs(const ValueCounts& counts) {
+std::vector<SampleRun> sample_runs(const CountsView& counts) {
     std::vector<SampleRun> runs;
     const std::size_t n = counts.values.size();
     std::size_t first = 0;
