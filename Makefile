@@ -4,7 +4,7 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
-SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings tembrolin -type f \
+SOURCES := CMakeLists.txt pyproject.toml $(shell find core bindings src -type f \
     -not -path "*/__pycache__/*" 2>/dev/null)
 CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp') $(wildcard bench/*.cpp tests/cpp/*.cpp))
 # Compiler warnings fail the build in CI only, so that a newer compiler on a user's
@@ -46,13 +46,12 @@ $(VENV)/.demo-deps: $(VENV)/.deps
 demo: $(VENV)/.built $(VENV)/.demo-deps
 	$(PY) demo/main.py
 
-# -P keeps the source tree's tembrolin/ (which lacks the built _native) off the
-# path, so the tests import the installed package. The suite also runs a C++
-# check of the vector code at every width the machine has.
+# The package lives under src/, so the tests import the installed one, as users do.
+# The suite also runs a C++ check of the vector code at every width the machine has.
 test: $(VENV)/.built
 	$(CMAKE) --preset check -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
 	$(CMAKE) --build --preset check
-	TEMBROLIN_CHECKS_DIR=$(abspath build/check) $(PY) -P -m pytest
+	TEMBROLIN_CHECKS_DIR=$(abspath build/check) $(PY) -m pytest
 
 # The same suite against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report aborts the run, and --capture=sys
@@ -62,25 +61,22 @@ test: $(VENV)/.built
 test-sanitize: $(VENV)/.deps
 	$(CMAKE) --preset sanitize -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
 	$(CMAKE) --build --preset sanitize
-	find build/sanitize/tembrolin -name "*.py" -delete && cp -r tembrolin/. build/sanitize/tembrolin/
+	find build/sanitize/tembrolin -name "*.py" -delete && cp -r src/tembrolin/. build/sanitize/tembrolin/
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libstdc++.so)" \
 	    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    TEMBROLIN_SANITIZED=$(abspath build/sanitize) \
 	    TEMBROLIN_CHECKS_DIR=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
-	    $(PY) -P -m pytest -p no:cacheprovider --capture=sys
+	    $(PY) -m pytest -p no:cacheprovider --capture=sys
 
 bench: $(VENV)/.built
 	$(CMAKE) --preset bench -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
 	$(CMAKE) --build --preset bench
 	build/bench/sort_gain
-	# The source tree goes last on the path, so the installed tembrolin (with its built
-	# _native) is the one imported and bench/ is still found.
-	$(PY) -P -c "import runpy, sys; sys.path.append('.'); runpy.run_module('bench', run_name='__main__')"
+	$(PY) -m bench
 
 # Binner.fit on a local Dask cluster of 2 workers, 10^8 rows made on the workers.
 bench-dask: $(VENV)/.built
-	$(PY) -P -c "import runpy, sys; sys.path.append('.'); \
-	    runpy.run_module('bench.cluster', run_name='__main__')"
+	$(PY) -m bench.cluster
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
 lint: lint-ruff lint-format lint-cpp lint-stub lint-types
@@ -96,11 +92,11 @@ lint-cpp: $(VENV)/.lint-deps
 
 # The stubs in bindings/ against the built modules.
 lint-stub: $(VENV)/.lint-deps $(VENV)/.built
-	$(PY) -P -m mypy.stubtest --mypy-config-file pyproject.toml _tembrolin tembrolin._native
+	$(PY) -m mypy.stubtest --mypy-config-file pyproject.toml _tembrolin tembrolin._native
 
 # The package's type hints, as users' editors and mypy see the installed package.
 lint-types: $(VENV)/.lint-deps $(VENV)/.built
-	$(PY) -P -m mypy --config-file pyproject.toml -p tembrolin
+	$(PY) -m mypy --config-file pyproject.toml -p tembrolin
 
 clean:
 	rm -rf build $(VENV)

@@ -17,7 +17,7 @@ import pandas as pd
 from distributed import Client, LocalCluster
 
 import tembrolin as tb
-from tembrolin.distributed import round_significant
+from tembrolin.cluster.rounding import round_significant
 
 ROWS = int(os.environ.get("TEMBROLIN_BENCH_ROWS", "100000000"))
 PART_ROWS = 10**6

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "binning/counted_summaries.hpp"
 #include "binning/splits.hpp"
 #include "diagnostics/compare_distributions.hpp"
 #include "diagnostics/lorenz_curve.hpp"
@@ -14,6 +15,7 @@
 #include "record_forms.hpp"
 #include "sort/order_statistics.hpp"
 #include "sort/radix_sort.hpp"
+#include "sort/sorted_search.hpp"
 
 // The package's own native module: what the package needs beyond the core's
 // seventeen functions, which stay as they are in _tembrolin. The functions on
@@ -183,6 +185,28 @@ py::array_t<double> counted_binning_splits(const carray<double>& values,
                                    upper_quantile, k));
 }
 
+py::dict counted_summary(const py::dict& counts, const carray<double>& splits,
+                         const std::string& representative) {
+    const HeldCounts sample = counts_from(counts);
+    const std::span<const double> bounds = flat(splits);
+    if (!strictly_increasing(bounds, true)) {
+        throw std::invalid_argument("counted_summary: splits deben ser finitos y crecientes");
+    }
+    const Representative choice = parse_representative(representative);
+    return columns(summarize_counted_bins(sample.view, bounds, choice), binary_summary_form);
+}
+
+py::dict counted_target_summary(const carray<double>& values, const carray<std::int64_t>& counts) {
+    const TargetSummary summary =
+        summarize_counted_target(flat(values), sequence_counts(values, counts));
+    py::dict d;
+    d["target_mean"] = summary.mean;
+    d["target_p25"] = summary.p25;
+    d["target_median"] = summary.median;
+    d["target_p75"] = summary.p75;
+    return d;
+}
+
 py::dict compare_bin_counts(const carray<std::int64_t>& reference,
                             const carray<std::int64_t>& current, double epsilon) {
     const DistributionComparison result =
@@ -228,6 +252,13 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           py::arg("upper_quantile"), py::arg("k"),
           "binning_splits ('equal_width' o 'quantile') de la muestra que describen values "
           "repetidos counts veces: los mismos cortes, bit a bit");
+    m.def("counted_summary", &counted_summary, py::arg("counts"), py::arg("splits"),
+          py::arg("representative") = "median",
+          "binning_summary_binary de la muestra que describen los conteos de value_counts: las "
+          "mismas filas, bit a bit, salvo la media de x (suma por valor distinto)");
+    m.def("counted_target_summary", &counted_target_summary, py::arg("values"), py::arg("counts"),
+          "Media y cuartiles de un objetivo continuo descrito por sus valores distintos "
+          "(crecientes) y sus conteos: los de binning_summary_continuous, bit a bit");
     m.def("lorenz_counts", &lorenz_counts, py::arg("values"), py::arg("c0"), py::arg("c1"),
           "Curva de Lorenz, AUC y Gini a partir de los conteos de cada clase por valor");
     m.def("compare_counts", &compare_bin_counts, py::arg("reference"), py::arg("current"),

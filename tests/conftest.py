@@ -1,16 +1,10 @@
 import os
-import sys
 from pathlib import Path
 
 from hypothesis import HealthCheck, settings
 
 import _tembrolin
 from tembrolin import _native
-
-# The benchmarks' agreement checks import `bench` from the repository root, which
-# goes last on the path so that the installed package, with its built _native,
-# wins over the source folder of the same name.
-sys.path.append(str(Path(__file__).resolve().parents[1]))
 
 # Under the sanitizers every call is several times slower. Nothing is timed: a
 # busy machine must not fail a test, so the speed health check is off too.

@@ -11,9 +11,11 @@ from hypothesis import given
 from hypothesis import strategies as st
 
 import _tembrolin
-from tembrolin import _native, counted, fitting
+from tembrolin import _native, counted, fitting, target
+from tembrolin.bins import Settings
 from tembrolin.counted import ColumnCounts
-from tembrolin.fitting import CONTINUOUS_KEYS, Settings
+from tembrolin.fitting import CONTINUOUS_KEYS
+from tembrolin.sample import Rows, SampleSource
 
 # Ties, both zeros, both infinities, NaN, adjacent doubles and the largest magnitudes.
 POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]
@@ -138,25 +140,28 @@ def test_column_fit_from_counts_is_the_single_machine_fit(sample, setting, conti
     if not len(x):
         return
     values = np.where(y == 1, 2.5, 0.5) + np.arange(len(y)) % 3 if continuous else y.astype(float)
-    target = fitting.read_target(values, None, 50.0)
-    classes = target.classes
-    whole = fitting.fit_column(
-        "x", x, target, fitting.totals_row(target, settings.representative), settings, (SPECIAL,)
-    )
+    rule = target.rule_for_sample(values, None, 50.0)
+    classes = rule.classes(values)
+    ones = int(classes.sum())
+    summary = counted.target_summary(counted.counts_of(values, 0 * classes)) if continuous else None
+    totals = fitting.totals_row(len(classes) - ones, ones, summary)
+    rows = Rows(x, values, classes, continuous)
+    whole = fitting.fit_column("x", SampleSource(rows, (SPECIAL,)), totals, settings, (SPECIAL,))
     column = ColumnCounts(counted.empty_counts(), {SPECIAL: counted.empty_counts()})
     for p in parts:
         column = column.merge(counted.count_column(x[p], classes[p], (SPECIAL,)))
-    ones = int(classes.sum())
-    totals = counted.totals_row(len(classes) - ones, ones)
-    bins = counted.fit_column("x", column, totals, settings, (SPECIAL,))
+    totals = fitting.totals_row(len(classes) - ones, ones)
+    bins = fitting.fit_column(
+        "x", counted.CountsSource(column, (SPECIAL,)), totals, settings, (SPECIAL,)
+    )
     if continuous:
         codes, zeros = bins.codes(x), np.zeros(len(x), dtype=np.int32)
-        rows = [
+        targets = [
             counted.counts_of(values[codes == r], zeros[codes == r])
             for r in range(bins.missing_row + 1)
         ]
-        rows.append(counted.counts_of(values, zeros))
-        bins = counted.with_target_summaries(bins, rows)
+        targets.append(counted.counts_of(values, zeros))
+        bins = counted.with_target_summaries(bins, targets)
 
     np.testing.assert_array_equal(bits(whole.splits), bits(bins.splits))
     assert (whole.method, whole.trend) == (bins.method, bins.trend)
@@ -171,7 +176,7 @@ def test_target_percentile_from_counts_is_the_cores():
     y = np.array([5.0, 1.0, 3.0, 3.0, 8.0, 2.5, 2.5, 9.0])
     table = counted.counts_of(y, np.zeros(len(y), dtype=np.int32))
     for p in (0.0, 12.5, 40.0, 50.0, 100.0):
-        assert counted.percentile(table, p) == fitting.read_target(y, None, p).threshold
+        assert counted.percentile(table, p) == target.rule_for_sample(y, None, p).threshold
 
 
 REFUSED = {

@@ -10,7 +10,8 @@ import pytest
 from bitwise import assert_same_rows, bits
 
 import tembrolin as tb
-from tembrolin import _native, distributed
+from tembrolin import _native
+from tembrolin.cluster import counting, rounding
 
 dask = pytest.importorskip("dask")
 dd = pytest.importorskip("dask.dataframe")
@@ -121,12 +122,12 @@ def test_memory_guard_names_the_column_and_rounding_gets_past_it():
     X = pd.DataFrame({"income": rng.lognormal(8, 1, 4000), "age": rng.integers(18, 70, 4000)})
     y = (rng.uniform(size=4000) < 0.3).astype(float)
     ddf = dd.from_pandas(X.assign(y=y), npartitions=4)
-    budget = 500 * distributed.ENTRY_BYTES
+    budget = 500 * counting.ENTRY_BYTES
     with pytest.raises(MemoryError, match=r"columna 'income'.*round_digits"):
         tb.Binner().fit(ddf, "y", max_table_bytes=budget)
 
     many = tb.Binner().fit(ddf, "y", max_table_bytes=budget, round_digits={"income": 2})
-    rounded = X.assign(income=distributed.round_significant(X["income"].to_numpy(), 2))
+    rounded = X.assign(income=rounding.round_significant(X["income"].to_numpy(), 2))
     one = tb.Binner().fit(rounded, y)
     for name in one.columns_:
         np.testing.assert_array_equal(one.columns_[name].splits, many.columns_[name].splits)

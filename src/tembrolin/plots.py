@@ -2,15 +2,13 @@
 
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any
+from typing import Any
 
 import numpy as np
 import pandas as pd
 
 from tembrolin import diagnostics, tables
-
-if TYPE_CHECKING:
-    from tembrolin.binner import Binner
+from tembrolin.bins import fitted_bins
 
 
 def _axes(ax: Any) -> Any:
@@ -23,7 +21,22 @@ def _axes(ax: Any) -> Any:
 
 def plot_bins(table: pd.DataFrame, title: str, ax: Any = None) -> Any:
     """Bars of each bin's share (missing and special bins included) and the event rate
-    as a line on a second axis. Returns the bars' Axes."""
+    as a line on a second axis.
+
+    Parameters
+    ----------
+    table : pandas.DataFrame
+        A bin table (`Binner.table`).
+    title : str
+        The title of the plot.
+    ax : matplotlib Axes, optional
+        Where to draw; a new figure when not given.
+
+    Returns
+    -------
+    matplotlib Axes
+        The Axes of the bars.
+    """
     ax = _axes(ax)
     rows = table[table["bin"] != tables.TOTAL_LABEL].reset_index(drop=True)
     positions = np.arange(len(rows))
@@ -44,12 +57,29 @@ def plot_bins(table: pd.DataFrame, title: str, ax: Any = None) -> Any:
 
 
 def plot_lorenz(
-    binner: Binner, X: Any, y: Any, columns: list[str] | None = None, ax: Any = None
+    binner: Any, X: Any, y: Any, columns: list[str] | None = None, ax: Any = None
 ) -> Any:
     """Lorenz curves (share of events against share of non-events) of binned variables,
-    with their Gini in the legend. Returns the Axes."""
+    with their Gini in the legend.
+
+    Parameters
+    ----------
+    binner : Binner
+        Fitted; its bins score each variable by event rate.
+    X, y : DataFrame or 2-D array, and array or Series
+        Rows to score, with their target.
+    columns : list of str, optional
+        Which variables get a curve (default: every fitted one).
+    ax : matplotlib Axes, optional
+        The Axes to draw the curves on; by default a new figure's.
+
+    Returns
+    -------
+    matplotlib Axes
+        The Axes that holds the curves and the diagonal.
+    """
     ax = _axes(ax)
-    for column in columns if columns is not None else list(binner.columns_):
+    for column in columns if columns is not None else fitted_bins(binner).names:
         curve = diagnostics.lorenz_curve(binner, X, y, column)
         ax.plot(
             [0.0, *curve["cumulative_non_event"]],

@@ -11,15 +11,13 @@ import json
 import math
 import re
 from pathlib import Path
-from typing import TYPE_CHECKING, Any
+from typing import Any
 
 import numpy as np
 
 from tembrolin import _errors, tables
-from tembrolin.fitting import ColumnBins
-
-if TYPE_CHECKING:
-    from tembrolin.binner import Binner
+from tembrolin.bins import ColumnBins, FittedBins
+from tembrolin.target import BINARY, TargetRule
 
 FORMAT = "tembrolin.Binner"
 VERSION = 1
@@ -95,16 +93,30 @@ def _flat_lists(text: str) -> str:
     return re.sub(r"\[[^\[\]{}]*\]", lambda m: re.sub(r"\n\s*", " ", m.group()), text)
 
 
-def dump(binner: Binner, path: str | Path | None = None) -> str:
-    """The JSON text of a fitted binner; also written to `path` when given."""
-    binner._column(0)  # refuses an unfitted binner with the usual message
+def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = None) -> str:
+    """The JSON text of a fit and the estimator's parameters; also written to `path`.
+
+    Parameters
+    ----------
+    params : dict
+        The estimator's parameters (`get_params()`).
+    fitted : FittedBins
+        The fit.
+    path : str or Path, optional
+        Where to write the text.
+
+    Returns
+    -------
+    str
+        The JSON text.
+    """
     document = {
         "format": FORMAT,
         "version": VERSION,
-        "params": _encode(binner.get_params()),
-        "target": {"type": binner.target_type_, "threshold": _encode(binner.threshold_)},
-        "named_columns": hasattr(binner, "feature_names_in_"),
-        "columns": [_column_to_dict(bins) for bins in binner.columns_.values()],
+        "params": _encode(params),
+        "target": {"type": fitted.target.kind, "threshold": _encode(fitted.target.threshold)},
+        "named_columns": fitted.named,
+        "columns": [_column_to_dict(bins) for bins in fitted.columns.values()],
     }
     text = _flat_lists(json.dumps(document, indent=1, allow_nan=False))
     if path is not None:
@@ -112,8 +124,19 @@ def dump(binner: Binner, path: str | Path | None = None) -> str:
     return text
 
 
-def load(cls: type[Binner], source: str | Path) -> Binner:
-    """A fitted binner from a path to a JSON file or from the JSON text."""
+def load(source: str | Path) -> tuple[dict[str, Any], FittedBins]:
+    """The estimator's parameters and the fit from a path to a JSON file or the JSON text.
+
+    Parameters
+    ----------
+    source : str or Path
+        The path, or the text itself.
+
+    Returns
+    -------
+    tuple of (dict, FittedBins)
+        The parameters to build the estimator with, and its fit.
+    """
     text = str(source)
     if not text.lstrip().startswith("{"):
         text = Path(source).read_text(encoding="utf-8")
@@ -124,14 +147,10 @@ def load(cls: type[Binner], source: str | Path) -> Binner:
     if document.get("version") != VERSION:
         error = _errors.bad_json(f"versión {document.get('version')!r} desconocida")
         raise error
-    binner = cls(**_decode(document["params"]))
     columns = [_column_from_dict(data) for data in document["columns"]]
     target = document["target"]
-    binner._set_fitted(
-        [bins.name for bins in columns],
-        bool(document["named_columns"]),
-        columns,
-        target["type"] == "binary",
-        _floats([target["threshold"]])[0],
+    rule = TargetRule(target["type"] == BINARY, _floats([target["threshold"]])[0])
+    fitted = FittedBins(
+        {bins.name: bins for bins in columns}, bool(document["named_columns"]), rule
     )
-    return binner
+    return _decode(document["params"]), fitted

@@ -11,8 +11,6 @@ from collections.abc import Sequence
 
 import numpy as np
 
-import _tembrolin
-
 ASCENDING = "ascending"
 DESCENDING = "descending"
 
@@ -30,7 +28,10 @@ def _breaks_trend(left: list[int], right: list[int], ascending: bool) -> bool:
 
 
 def merge_violators(
-    splits: np.ndarray, c0: Sequence[int], c1: Sequence[int], direction: str
+    splits: np.ndarray,
+    c0: Sequence[int] | np.ndarray,
+    c1: Sequence[int] | np.ndarray,
+    direction: str,
 ) -> np.ndarray:
     """The subset of `splits` whose bins have event rates monotone in `direction`.
 
@@ -44,16 +45,6 @@ def merge_violators(
             right = blocks.pop()
             blocks[-1] = [blocks[-1][0] + right[0], blocks[-1][1] + right[1], right[2]]
     return np.asarray([splits[block[2]] for block in blocks[:-1]], dtype=np.float64)
-
-
-def direction_of(x: np.ndarray, classes: np.ndarray) -> str:
-    """ "ascending" when events go with larger x (Gini of x at least 0), else "descending"."""
-    finite = ~np.isnan(x)
-    kept = classes[finite]
-    if kept.size == 0 or kept.min() == kept.max():
-        return ASCENDING  # one class only: every trend holds
-    gini = _tembrolin.lorenz_curve_native(x[finite], kept)["gini"]
-    return ASCENDING if gini >= 0 else DESCENDING
 
 
 def is_monotone(event_rate: np.ndarray, count: np.ndarray) -> bool:

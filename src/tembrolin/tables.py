@@ -9,7 +9,8 @@ import numpy as np
 import pandas as pd
 
 from tembrolin import monotone
-from tembrolin.fitting import CONTINUOUS_KEYS, ColumnBins
+from tembrolin.bins import ColumnBins
+from tembrolin.fitting import CONTINUOUS_KEYS
 
 MISSING_LABEL = "missing"
 TOTAL_LABEL = "total"

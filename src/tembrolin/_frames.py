@@ -93,7 +93,7 @@ def split_target(X: Any, name: str) -> tuple[Any, Any]:
     return nw.to_native(frame.drop(name)), frame.get_column(name)
 
 
-def read_target(y: Any, n_rows: int) -> np.ndarray:
+def target_values(y: Any, n_rows: int) -> np.ndarray:
     """y as a float64 vector of n_rows finite values (array, Series or 1-column frame)."""
     if y is None:
         raise _errors.y_missing()

@@ -1,0 +1,270 @@
+"""The estimator: bins every column of a table against a target, in the scikit-learn way."""
+
+from __future__ import annotations
+
+from collections.abc import Mapping, Sequence
+from pathlib import Path
+from typing import Any
+
+import numpy as np
+import pandas as pd
+from sklearn.base import BaseEstimator, TransformerMixin
+
+from tembrolin import _errors, _frames, encoding, persistence, plots, tables
+from tembrolin.bins import ColumnBins, FittedBins, fitted_bins
+from tembrolin.cluster import is_dask
+from tembrolin.request import METRICS, check_choice, fit_request
+from tembrolin.sample import fit_table
+from tembrolin.target import rule_for_sample
+
+
+class Binner(TransformerMixin, BaseEstimator):
+    """Supervised binning of every column of a table against a 0/1 or continuous target.
+
+    Parameters
+    ----------
+    method : {"mdlp", "quantile", "equal_width"}, default "mdlp"
+        How each column is cut. "mdlp" searches cuts against the target; the others cut
+        by the values of the column alone.
+    min_bin_share : float, default 0.05
+        mdlp: every bin holds more than this share of the column's rows (0 to 0.5).
+    alpha, beta : float, default 1.0
+        mdlp: weights of the position cost and the structure cost of a cut.
+    force_first_split : bool, default False
+        mdlp: accept the best first cut even when it does not pay for itself.
+    candidates : {"boundary", "neighbour"}, default "boundary"
+        mdlp: "boundary" offers every change of x between two groups of equal x that are
+        not both pure in the same class, so that swapping the labels never changes the
+        bins; "neighbour" gives exactly the core's `mdlp_full_raw` cuts.
+    representative : {"median", "mean"}, default "median"
+        The value of x that stands for each bin.
+    target_threshold : float or None, default None
+        Continuous target: the value above which y counts as an event.
+    target_percentile : float, default 50.0
+        Continuous target without a threshold: the percentile of y that is the threshold.
+    n_bins : int, default 10
+        quantile and equal_width: the number of bins asked for.
+    width_range : {"full", "quantile", "iqr"}, default "full"
+        equal_width: the range cut in equal parts: all finite values, the range between
+        `lower_quantile` and `upper_quantile`, or the quartiles fenced at `iqr_k` times
+        the interquartile range.
+    lower_quantile, upper_quantile, iqr_k : float, default 0.05, 0.95, 1.5
+        The trimming and fencing of `width_range`.
+    user_splits : mapping of column name to a sequence of cut points, default None
+        Columns cut where the user says instead of by `method`.
+    special_values : sequence of float, or mapping of column name to one, default None
+        Values (sentinels such as -999) that get bins of their own and take no part in the
+        cut search; a plain sequence applies to every column.
+    monotonic_trend : {"ascending", "descending", "auto"} or None, default None
+        Merge adjacent bins until the event rates are monotone; "auto" takes the direction
+        from the sign of the column's Gini.
+    metric : {"woe", "bin", "event_rate", "representative"}, default "woe"
+        What `transform` puts in place of each value, unless it is given there.
+    n_jobs : int or None, default None
+        Columns fitted at once on threads (None: one; -1: one per CPU); the result does
+        not depend on it.
+
+    Attributes
+    ----------
+    bins_ : FittedBins
+        The fit: every column's bins and report rows, and the target rule.
+    columns_ : dict of str to ColumnBins
+        Each fitted column's bins, in the fitted order.
+    n_features_in_ : int
+        The number of fitted columns.
+    feature_names_in_ : ndarray of str
+        The fitted column names, when X was a DataFrame.
+    target_type_ : {"binary", "continuous"}
+        How y was read.
+    threshold_ : float
+        The threshold of a continuous target (0.0 for a binary one).
+    merged_entries_ : dict of str to int
+        After a fit on a Dask DataFrame: each column's merged table size.
+
+    Examples
+    --------
+    >>> import numpy as np, tembrolin as tb
+    >>> x = np.repeat([1.0, 2.0, 3.0, 4.0], 25)
+    >>> y = (x > 2).astype(float)
+    >>> binner = tb.Binner(min_bin_share=0.1).fit(x.reshape(-1, 1), y)
+    >>> binner.table("x0")["bin"].tolist()
+    ['(-inf, 2.5]', '(2.5, inf)', 'missing', 'total']
+    """
+
+    def __init__(
+        self,
+        *,
+        method: str = "mdlp",
+        min_bin_share: float = 0.05,
+        alpha: float = 1.0,
+        beta: float = 1.0,
+        force_first_split: bool = False,
+        candidates: str = "boundary",
+        representative: str = "median",
+        target_threshold: float | None = None,
+        target_percentile: float = 50.0,
+        n_bins: int = 10,
+        width_range: str = "full",
+        lower_quantile: float = 0.05,
+        upper_quantile: float = 0.95,
+        iqr_k: float = 1.5,
+        user_splits: Mapping[str, Sequence[float]] | None = None,
+        special_values: Sequence[float] | Mapping[str, Sequence[float]] | None = None,
+        monotonic_trend: str | None = None,
+        metric: str = "woe",
+        n_jobs: int | None = None,
+    ) -> None:
+        self.method = method
+        self.min_bin_share = min_bin_share
+        self.alpha = alpha
+        self.beta = beta
+        self.force_first_split = force_first_split
+        self.candidates = candidates
+        self.representative = representative
+        self.target_threshold = target_threshold
+        self.target_percentile = target_percentile
+        self.n_bins = n_bins
+        self.width_range = width_range
+        self.lower_quantile = lower_quantile
+        self.upper_quantile = upper_quantile
+        self.iqr_k = iqr_k
+        self.user_splits = user_splits
+        self.special_values = special_values
+        self.monotonic_trend = monotonic_trend
+        self.metric = metric
+        self.n_jobs = n_jobs
+
+    def __sklearn_tags__(self):
+        tags = super().__sklearn_tags__()
+        tags.input_tags.allow_nan = True
+        tags.target_tags.required = True
+        return tags
+
+    def fit(self, X: Any, y: Any, **dask_options: Any) -> Binner:
+        """Bins every column of X against y (0/1, or continuous cut at a threshold).
+
+        Parameters
+        ----------
+        X : pandas or polars DataFrame, 2-D array, or Dask DataFrame
+            The table.
+        y : array, Series, or the name of a column of X
+            The target; with a Dask X, a column name or a Dask Series.
+        **dask_options
+            With a Dask X only: `max_table_bytes`, `round_digits`, `round_grid` (see
+            `tembrolin.cluster.fit.fit`).
+
+        Returns
+        -------
+        Binner
+            The fitted estimator.
+        """
+        if is_dask(X):
+            from tembrolin.cluster import fit as cluster_fit  # noqa: PLC0415 (Dask inputs only)
+
+            return self._set_bins(cluster_fit.fit(self.get_params(), X, y, **dask_options))
+        if dask_options:
+            raise _errors.dask_only(dask_options)
+        if isinstance(y, str):
+            X, y = _frames.split_target(X, y)
+        columns = _frames.read_columns(X)
+        request = fit_request(self.get_params(), columns.names)
+        if columns.n_rows == 0:
+            raise _errors.no_rows()
+        values = _frames.target_values(y, columns.n_rows)
+        rule = rule_for_sample(values, request.target_threshold, request.target_percentile)
+        return self._set_bins(fit_table(request, columns, values, rule))
+
+    def _set_bins(self, fitted: FittedBins) -> Binner:
+        self.bins_ = fitted
+        self.n_features_in_ = len(fitted.columns)
+        if fitted.named:
+            self.feature_names_in_ = np.asarray(fitted.names, dtype=object)
+        else:
+            self.__dict__.pop("feature_names_in_", None)
+        self.columns_ = dict(fitted.columns)
+        self.target_type_ = fitted.target.kind
+        self.threshold_ = fitted.target.threshold
+        if fitted.merged_entries is None:
+            self.__dict__.pop("merged_entries_", None)
+        else:
+            self.merged_entries_ = fitted.merged_entries
+        return self
+
+    def transform(self, X: Any, metric: str | None = None) -> Any:
+        """Each value replaced by its bin's WoE, row number, event rate or representative.
+
+        Parameters
+        ----------
+        X : DataFrame, 2-D array or Dask DataFrame
+            New data with the fitted columns (matched by name when both have names).
+        metric : {"woe", "bin", "event_rate", "representative"}, optional
+            What replaces each value; the estimator's `metric` when not given.
+
+        Returns
+        -------
+        ndarray, or a Dask DataFrame of the fitted columns for a Dask X
+        """
+        metric = self.metric if metric is None else metric
+        check_choice("metric", metric, METRICS)
+        fitted = fitted_bins(self)
+        if is_dask(X):
+            from tembrolin.cluster import diagnostics  # noqa: PLC0415 (Dask inputs only)
+
+            return diagnostics.transform(fitted, X, metric)
+        return encoding.encode(fitted, X, metric)
+
+    def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
+        """The names of the transformed columns: those of the fitted columns."""
+        names = fitted_bins(self).names
+        if input_features is not None:
+            if len(input_features) != len(names):
+                raise _errors.column_count(len(input_features), len(names))
+            given = [str(name) for name in input_features]
+            if hasattr(self, "feature_names_in_") and given != names:
+                raise _errors.columns_differ(
+                    [n for n in names if n not in given], [n for n in given if n not in names]
+                )
+            names = given
+        return np.asarray(names, dtype=object)
+
+    def table(self, column: str | int) -> pd.DataFrame:
+        """The bin table of one column (by name or position): see `tables.bin_table`."""
+        return tables.bin_table(fitted_bins(self).column(column))
+
+    def _params_text(self, bins: ColumnBins) -> str:
+        if bins.method == "mdlp":
+            return (
+                f"min_bin_share={self.min_bin_share}, alpha={self.alpha}, beta={self.beta}, "
+                f"candidates={self.candidates}"
+            )
+        if bins.method == "quantile":
+            return f"n_bins={self.n_bins}"
+        if bins.method == "equal_width":
+            return f"n_bins={self.n_bins}, width_range={self.width_range}"
+        return ""
+
+    def summary(self, sort_by: str | None = "iv") -> pd.DataFrame:
+        """One row per variable: bins, IV, AUC and Gini of the binned variable, share
+        missing, monotone event rate, the trend applied and the method's parameters,
+        sorted by `sort_by` (descending) so the strongest variables come first."""
+        fitted = fitted_bins(self)
+        rows = [tables.summary_row(b, self._params_text(b)) for b in fitted.columns.values()]
+        frame = pd.DataFrame(rows).set_index("variable")
+        if sort_by is not None:
+            frame = frame.sort_values(sort_by, ascending=False, kind="stable")
+        return frame
+
+    def plot(self, column: str | int, ax: Any = None) -> Any:
+        """Bars of each bin's share with its event rate on a second axis (matplotlib)."""
+        name = str(fitted_bins(self).column(column).name)
+        return plots.plot_bins(self.table(column), name, ax=ax)
+
+    def to_json(self, path: str | Path | None = None) -> str:
+        """The fitted binner as readable JSON, written to `path` when given."""
+        return persistence.dump(self.get_params(), fitted_bins(self), path)
+
+    @classmethod
+    def from_json(cls, source: str | Path) -> Binner:
+        """A fitted binner from a JSON file path, or from the JSON text itself."""
+        params, fitted = persistence.load(source)
+        return cls(**params)._set_bins(fitted)

@@ -1,0 +1,156 @@
+"""The fitted bins: one record per column, and the record of a whole fit.
+
+Tables, diagnostics, plots, persistence and the cluster code read these records; the
+estimator (`tembrolin.Binner`) is the scikit-learn face over them.
+"""
+
+from __future__ import annotations
+
+from dataclasses import dataclass, field
+from functools import cached_property
+from typing import Any, Literal
+
+import numpy as np
+from sklearn.utils.validation import check_is_fitted
+
+import _tembrolin
+from tembrolin import _errors, _frames
+from tembrolin._native import lorenz_counts
+from tembrolin.monotone import ASCENDING, DESCENDING
+from tembrolin.target import TargetRule
+
+Representative = Literal["mean", "median"]
+
+
+@dataclass(frozen=True)
+class Settings:
+    """The search parameters shared by every column of a fit (validated by the request)."""
+
+    method: str = "mdlp"
+    min_bin_share: float = 0.05
+    alpha: float = 1.0
+    beta: float = 1.0
+    force_first_split: bool = False
+    candidates: Literal["boundary", "neighbour"] = "boundary"
+    representative: Representative = "median"
+    n_bins: int = 10
+    range: str = "full"
+    lower_quantile: float = 0.05
+    upper_quantile: float = 0.95
+    iqr_k: float = 1.5
+    monotonic_trend: str | None = None
+
+    @property
+    def split_rule(self) -> tuple[str, int, str, float, float, float]:
+        """The split arguments of the core's binning: method, n_bins, range, lower and
+        upper quantile, and the IQR multiple, in the core's order."""
+        return (
+            self.method,
+            self.n_bins,
+            self.range,
+            self.lower_quantile,
+            self.upper_quantile,
+            self.iqr_k,
+        )
+
+    def mdlp_rule(
+        self, n_rows: int, direction: str | None
+    ) -> tuple[int, int, int, float, float, bool]:
+        """The MDLP arguments in the core's order: minobs, monotonicity, mono_dir, alpha,
+        beta, force_first_split; a bin holds more than `min_bin_share` of all n_rows."""
+        mono_dir = {None: 0, ASCENDING: 1, DESCENDING: -1}[direction]
+        minobs = int(self.min_bin_share * n_rows)
+        return minobs, 1 if mono_dir else 0, mono_dir, self.alpha, self.beta, self.force_first_split
+
+
+@dataclass(frozen=True)
+class ColumnBins:
+    """The bins of one column and the core's report on them.
+
+    Rows, in this order: the k + 1 regular bins of `splits`, one per special value, the
+    missing values, and the totals. `rows` maps each report field to one array over them.
+    `rounding` says how x was rounded before the fit, if it was.
+    """
+
+    name: str
+    method: str
+    splits: np.ndarray
+    special_values: tuple[float, ...]
+    trend: str | None
+    rows: dict[str, np.ndarray] = field(repr=False)
+    rounding: str | None = None
+
+    @property
+    def n_regular(self) -> int:
+        """The number of regular bins: one more than the splits."""
+        return len(self.splits) + 1
+
+    @property
+    def missing_row(self) -> int:
+        """The row of the missing values."""
+        return self.n_regular + len(self.special_values)
+
+    @cached_property
+    def auc_gini(self) -> tuple[float, float]:
+        """AUC and Gini of the column scored by its rows' event rates, by the core's Lorenz
+        curve from the rows' class counts; NaN without both classes."""
+        c0, c1 = self.rows["c0"][:-1], self.rows["c1"][:-1]
+        if c0.sum() == 0 or c1.sum() == 0:
+            return float("nan"), float("nan")
+        curve = lorenz_counts(self.rows["event_rate"][:-1], c0, c1)
+        return curve["auc"], curve["gini"]
+
+    def codes(self, x: np.ndarray) -> np.ndarray:
+        """The report row of each value of x: its bin, its special value, or missing."""
+        codes = _tembrolin.binning_transform(x, self.splits)
+        for offset, value in enumerate(self.special_values):
+            codes[x == value] = self.n_regular + offset
+        codes[codes < 0] = self.missing_row  # NaN
+        return codes
+
+
+@dataclass(frozen=True)
+class FittedBins:
+    """A whole fit: the bins of every column, in the fitted order, and the target rule.
+
+    `named` says whether the columns were fitted by name (a DataFrame), so that new data
+    are matched to them by name; a 2-D array's columns x0, x1, ... match by position.
+    `merged_entries` holds, after a cluster fit, each column's merged table size.
+    """
+
+    columns: dict[str, ColumnBins]
+    named: bool
+    target: TargetRule
+    merged_entries: dict[str, int] | None = None
+
+    @property
+    def names(self) -> list[str]:
+        return list(self.columns)
+
+    def column(self, key: str | int) -> ColumnBins:
+        """A column's bins by name, or by position."""
+        if isinstance(key, (int, np.integer)) and not isinstance(key, bool):
+            if 0 <= key < len(self.columns):
+                return self.columns[self.names[key]]
+        elif key in self.columns:
+            return self.columns[key]
+        raise _errors.unknown_column(key, self.names)
+
+    def aligned(self, X: Any) -> list[np.ndarray]:
+        """The columns of X in the fitted order, by name when both sides have names."""
+        columns = _frames.read_columns(X)
+        if columns.named and self.named:
+            missing = [name for name in self.columns if name not in columns.names]
+            extra = [name for name in columns.names if name not in self.columns]
+            if missing or extra:
+                raise _errors.columns_differ(missing, extra)
+            return [columns.read(columns.names.index(name)) for name in self.columns]
+        if len(columns.names) != len(self.columns):
+            raise _errors.column_count(len(columns.names), len(self.columns))
+        return columns.all()
+
+
+def fitted_bins(estimator: Any) -> FittedBins:
+    """The fit of a fitted binner, or the package's message that it is not fitted."""
+    check_is_fitted(estimator, "bins_", msg=_errors.not_fitted())
+    return estimator.bins_

@@ -1,0 +1,111 @@
+"""Columns known by their rows: the source of a fit on one machine, and that fit."""
+
+from __future__ import annotations
+
+from concurrent.futures import ThreadPoolExecutor
+from dataclasses import dataclass
+from functools import cached_property
+
+import numpy as np
+
+import _tembrolin
+from tembrolin._frames import Columns
+from tembrolin._native import mdlp_fit
+from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
+from tembrolin.fitting import BINARY_KEYS, CONTINUOUS_KEYS, NO_SPLITS, fit_column, totals_row
+from tembrolin.request import FitRequest
+from tembrolin.target import TargetRule
+
+
+@dataclass(frozen=True)
+class Rows:
+    """Rows of a column: x with the target's values and 0/1 classes; `continuous` says
+    whether the report also summarises the target's values."""
+
+    x: np.ndarray
+    y: np.ndarray
+    classes: np.ndarray
+    continuous: bool
+
+    def where(self, mask: np.ndarray) -> Rows:
+        return Rows(self.x[mask], self.y[mask], self.classes[mask], self.continuous)
+
+    def report(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
+        """The core's rows over splits: class counts, and target statistics if continuous."""
+        rows = _tembrolin.binning_summary_binary(self.x, self.classes, splits, representative)
+        rows = {key: rows[key] for key in BINARY_KEYS}
+        if self.continuous:
+            summary = _tembrolin.binning_summary_continuous(self.x, self.y, splits, representative)
+            rows.update({key: summary[key] for key in CONTINUOUS_KEYS})
+        return rows
+
+
+@dataclass(frozen=True)
+class SampleSource:
+    """The fit's source over a column's rows; the special values are set apart first, the
+    missing values stay in (the core leaves them out of the search and reports them)."""
+
+    rows_of: Rows
+    special_values: tuple[float, ...]
+
+    @cached_property
+    def regular(self) -> Rows:
+        if not self.special_values:
+            return self.rows_of
+        return self.rows_of.where(~np.isin(self.rows_of.x, self.special_values))
+
+    def gini(self) -> float:
+        regular = self.regular
+        finite = ~np.isnan(regular.x)
+        kept = regular.classes[finite]
+        if kept.size == 0 or kept.min() == kept.max():
+            return float("nan")
+        return float(_tembrolin.lorenz_curve_native(regular.x[finite], kept)["gini"])
+
+    def search(self, settings: Settings, direction: str | None) -> np.ndarray:
+        x = self.regular.x
+        if settings.method == "mdlp":
+            rule = settings.mdlp_rule(len(self.rows_of.x), direction)
+            # The classes are already 0/1, so the search sees the same classes as every report.
+            report = mdlp_fit(
+                x, self.regular.classes.astype(np.float64), *rule, candidates=settings.candidates
+            )
+            right = report["summary"]["right"]
+            return right[np.isfinite(right)]
+        if not np.isfinite(x).any():
+            return NO_SPLITS  # nothing to cut: one bin
+        return _tembrolin.binning_splits(x, *settings.split_rule, NO_SPLITS)
+
+    def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
+        return self.regular.report(splits, representative)
+
+    def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
+        x = self.rows_of.x
+        return [
+            self.rows_of.where(x == value).report(NO_SPLITS, representative)
+            for value in self.special_values
+        ]
+
+
+def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: TargetRule) -> FittedBins:
+    """The fit of every column of a table on this machine, columns on `request.workers`
+    threads (the result does not depend on how many)."""
+    classes = rule.classes(y)
+    ones = int(classes.sum())
+    target = None
+    if not rule.binary:
+        whole = Rows(np.zeros(len(y)), y, classes, True).report(NO_SPLITS, "median")
+        target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
+    totals = totals_row(len(classes) - ones, ones, target)
+
+    def fit_one(j: int) -> ColumnBins:
+        name = columns.names[j]
+        specials = request.special_values.get(name, ())
+        source = SampleSource(Rows(columns.read(j), y, classes, not rule.binary), specials)
+        return fit_column(
+            name, source, totals, request.settings, specials, request.user_splits_of(name)
+        )
+
+    with ThreadPoolExecutor(max_workers=request.workers) as pool:
+        fitted = list(pool.map(fit_one, range(len(columns.names))))
+    return FittedBins({b.name: b for b in fitted}, columns.named, rule)
