@@ -11,7 +11,7 @@ import pandas as pd
 from sklearn.base import BaseEstimator, TransformerMixin
 
 from tembrolin import _errors, _frames, encoding, persistence, plots, tables
-from tembrolin.bins import ColumnBins, FittedBins, fitted_bins
+from tembrolin.bins import FittedBins, fitted_bins
 from tembrolin.cluster import is_dask
 from tembrolin.request import METRICS, check_choice, fit_request
 from tembrolin.sample import fit_table
@@ -215,44 +215,28 @@ class Binner(TransformerMixin, BaseEstimator):
 
     def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
         """The names of the transformed columns: those of the fitted columns."""
-        names = fitted_bins(self).names
-        if input_features is not None:
-            if len(input_features) != len(names):
-                raise _errors.column_count(len(input_features), len(names))
-            given = [str(name) for name in input_features]
-            if hasattr(self, "feature_names_in_") and given != names:
-                raise _errors.columns_differ(
-                    [n for n in names if n not in given], [n for n in given if n not in names]
-                )
-            names = given
-        return np.asarray(names, dtype=object)
+        return fitted_bins(self).names_out(input_features)
 
     def table(self, column: str | int) -> pd.DataFrame:
         """The bin table of one column (by name or position): see `tables.bin_table`."""
         return tables.bin_table(fitted_bins(self).column(column))
 
-    def _params_text(self, bins: ColumnBins) -> str:
-        if bins.method == "mdlp":
-            return (
-                f"min_bin_share={self.min_bin_share}, alpha={self.alpha}, beta={self.beta}, "
-                f"candidates={self.candidates}"
-            )
-        if bins.method == "quantile":
-            return f"n_bins={self.n_bins}"
-        if bins.method == "equal_width":
-            return f"n_bins={self.n_bins}, width_range={self.width_range}"
-        return ""
-
     def summary(self, sort_by: str | None = "iv") -> pd.DataFrame:
         """One row per variable: bins, IV, AUC and Gini of the binned variable, share
-        missing, monotone event rate, the trend applied and the method's parameters,
-        sorted by `sort_by` (descending) so the strongest variables come first."""
-        fitted = fitted_bins(self)
-        rows = [tables.summary_row(b, self._params_text(b)) for b in fitted.columns.values()]
-        frame = pd.DataFrame(rows).set_index("variable")
-        if sort_by is not None:
-            frame = frame.sort_values(sort_by, ascending=False, kind="stable")
-        return frame
+        missing, monotone event rate, the trend applied and the method's parameters.
+
+        Parameters
+        ----------
+        sort_by : str or None, default "iv"
+            The column to sort by, descending, so the strongest variables come first;
+            None keeps the fitted order.
+
+        Returns
+        -------
+        pandas.DataFrame
+            Indexed by variable.
+        """
+        return tables.summary(fitted_bins(self), self.get_params(), sort_by)
 
     def plot(self, column: str | int, ax: Any = None) -> Any:
         """Bars of each bin's share with its event rate on a second axis (matplotlib)."""

@@ -6,6 +6,7 @@ estimator (`tembrolin.Binner`) is the scikit-learn face over them.
 
 from __future__ import annotations
 
+from collections.abc import Sequence
 from dataclasses import dataclass, field
 from functools import cached_property
 from typing import Any, Literal
@@ -135,6 +136,19 @@ class FittedBins:
         elif key in self.columns:
             return self.columns[key]
         raise _errors.unknown_column(key, self.names)
+
+    def names_out(self, input_features: Sequence[str] | None) -> np.ndarray:
+        """The transformed columns' names: the fitted ones, or the given ones checked."""
+        names = self.names
+        if input_features is not None:
+            if len(input_features) != len(names):
+                raise _errors.column_count(len(input_features), len(names))
+            given = [str(name) for name in input_features]
+            if self.named and given != names:
+                missing = [n for n in names if n not in given]
+                raise _errors.columns_differ(missing, [n for n in given if n not in names])
+            names = given
+        return np.asarray(names, dtype=object)
 
     def aligned(self, X: Any) -> list[np.ndarray]:
         """The columns of X in the fitted order, by name when both sides have names."""

@@ -2,14 +2,15 @@
 
 from __future__ import annotations
 
-from collections.abc import Sequence
+from collections.abc import Mapping, Sequence
 from itertools import pairwise
+from typing import Any
 
 import numpy as np
 import pandas as pd
 
 from tembrolin import monotone
-from tembrolin.bins import ColumnBins
+from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.fitting import CONTINUOUS_KEYS
 
 MISSING_LABEL = "missing"
@@ -92,7 +93,18 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
     return table
 
 
-def summary_row(bins: ColumnBins, params: str) -> dict[str, object]:
+def _params_text(bins: ColumnBins, params: Mapping[str, Any]) -> str:
+    """The parameters of the column's method, as the summary shows them."""
+    names = {
+        "mdlp": ("min_bin_share", "alpha", "beta", "candidates"),
+        "quantile": ("n_bins",),
+        "equal_width": ("n_bins", "width_range"),
+    }.get(bins.method, ())
+    return ", ".join(f"{name}={params[name]}" for name in names)
+
+
+def summary_row(bins: ColumnBins, params: Mapping[str, Any]) -> dict[str, object]:
+    """One variable's line of the summary."""
     count = bins.rows["count"]
     regular = slice(0, bins.n_regular)
     rounded = {} if bins.rounding is None else {"rounding": bins.rounding}
@@ -106,6 +118,15 @@ def summary_row(bins: ColumnBins, params: str) -> dict[str, object]:
         "monotone": monotone.is_monotone(bins.rows["event_rate"][regular], count[regular]),
         "trend": bins.trend,
         "method": bins.method,
-        "params": params,
+        "params": _params_text(bins, params),
         **rounded,
     }
+
+
+def summary(fitted: FittedBins, params: Mapping[str, Any], sort_by: str | None) -> pd.DataFrame:
+    """One row per variable (see `Binner.summary`), sorted by `sort_by`, descending."""
+    rows = [summary_row(b, params) for b in fitted.columns.values()]
+    frame = pd.DataFrame(rows).set_index("variable")
+    if sort_by is not None:
+        frame = frame.sort_values(sort_by, ascending=False, kind="stable")
+    return frame
