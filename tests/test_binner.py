@@ -64,10 +64,22 @@ def refit(**params):
 
 
 ERRORS = {
-    "non-numeric": (lambda b, X, y: b.fit(X.assign(city="a"), y), TypeError, "'city' no es numé"),
+    "dates": (
+        lambda b, X, y: b.fit(X.assign(when=pd.Timestamp(2020, 1, 1)), y),
+        TypeError,
+        "'when' es de tipo",
+    ),
+    "no-columns": (lambda b, X, y: b.fit(X[[]], y), ValueError, "X no tiene columnas"),
+    "weights": (lambda b, X, y: b.fit(X, y, sample_weight=y), TypeError, "sample_weight"),
     "y-length": (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
     "y-none": (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
-    "y-nan": (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
+    "y-inf": (lambda b, X, y: b.fit(X, np.where(y > 0, np.inf, y)), ValueError, "infinitos"),
+    "y-1-2": (lambda b, X, y: b.fit(X, y + 1), ValueError, r"valores 1, 2, que no son 0 y 1"),
+    "y-codes": (
+        lambda b, X, y: b.fit(X, (y + np.arange(len(y)) % 2).astype(int)),
+        ValueError,
+        r"\(entero\) tiene los valores 0, 1, \.\.\.",
+    ),
     "unfitted": (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
     "unknown-column": (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "desconocida 'edad'"),
     "missing-column": (
@@ -88,6 +100,12 @@ ERRORS = {
         "special_values menciona columnas que X no tiene: 'edad'",
     ),
     "special-nan": (refit(special_values=[np.nan]), ValueError, "special_values no admite NaN"),
+    "special-text": (
+        refit(special_values={"age": ["x"]}),
+        ValueError,
+        r"special_values\['age'\] debe ser una lista de números",
+    ),
+    "special-scalar": (refit(special_values=5), ValueError, "special_values debe ser una lista"),
     "alpha": (refit(alpha=-1), ValueError, "alpha debe ser"),
 }
 
@@ -110,8 +128,10 @@ def test_core_errors_keep_their_messages(fitted, cuts):
 SPANISH = "the check matches an English message; the package speaks Spanish"
 
 
+# The checks' targets are integer class codes, which a binner reads only when told where
+# an event starts.
 @parametrize_with_checks(
-    [tb.Binner(), tb.Binner(method="quantile", n_bins=4)],
+    [tb.Binner(target_threshold=0.5), tb.Binner(method="quantile", n_bins=4, target_threshold=0.5)],
     expected_failed_checks=lambda _: {
         "check_n_features_in_after_fitting": SPANISH,
         "check_dataframe_column_names_consistency": SPANISH,

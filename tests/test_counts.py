@@ -15,7 +15,7 @@ from tembrolin import _native, counted, fitting, target
 from tembrolin.bins import Settings
 from tembrolin.counted import ColumnCounts
 from tembrolin.fitting import CONTINUOUS_KEYS
-from tembrolin.sample import Rows, SampleSource
+from tembrolin.sample import Rows, SampleSource, infinities
 
 # Ties, both zeros, both infinities, NaN, adjacent doubles and the largest magnitudes.
 POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]
@@ -140,19 +140,23 @@ def test_column_fit_from_counts_is_the_single_machine_fit(sample, setting, conti
     if not len(x):
         return
     values = np.where(y == 1, 2.5, 0.5) + np.arange(len(y)) % 3 if continuous else y.astype(float)
-    rule = target.rule_for_sample(values, None, 50.0)
+    rule = target.rule_for_sample(values, True, None, 50.0)
     classes = rule.classes(values)
     ones = int(classes.sum())
     summary = counted.target_summary(counted.counts_of(values, 0 * classes)) if continuous else None
     totals = fitting.totals_row(len(classes) - ones, ones, summary)
     rows = Rows(x, values, classes, continuous)
-    whole = fitting.fit_column("x", SampleSource(rows, (SPECIAL,)), totals, settings, (SPECIAL,))
-    column = ColumnCounts(counted.empty_counts(), {SPECIAL: counted.empty_counts()})
+    specials = infinities(x, (SPECIAL,))
+    whole = fitting.fit_column("x", SampleSource(rows, specials), totals, settings, specials)
+    apart = (SPECIAL, -math.inf, math.inf)  # infinities are counted apart, kept when seen
+    column = ColumnCounts(counted.empty_counts(), {v: counted.empty_counts() for v in apart})
     for p in parts:
-        column = column.merge(counted.count_column(x[p], classes[p], (SPECIAL,)))
+        column = column.merge(counted.count_column(x[p], classes[p], apart))
+    column = column.kept((SPECIAL,))
     totals = fitting.totals_row(len(classes) - ones, ones)
+    specials = tuple(column.special)
     bins = fitting.fit_column(
-        "x", counted.CountsSource(column, (SPECIAL,)), totals, settings, (SPECIAL,)
+        "x", counted.CountsSource(column, specials), totals, settings, specials
     )
     if continuous:
         codes, zeros = bins.codes(x), np.zeros(len(x), dtype=np.int32)
@@ -176,7 +180,7 @@ def test_target_percentile_from_counts_is_the_cores():
     y = np.array([5.0, 1.0, 3.0, 3.0, 8.0, 2.5, 2.5, 9.0])
     table = counted.counts_of(y, np.zeros(len(y), dtype=np.int32))
     for p in (0.0, 12.5, 40.0, 50.0, 100.0):
-        assert counted.percentile(table, p) == target.rule_for_sample(y, None, p).threshold
+        assert counted.percentile(table, p) == target.rule_for_sample(y, True, None, p).threshold
 
 
 REFUSED = {

@@ -49,7 +49,24 @@ def y_not_numeric(dtype: object) -> ValueError:
 
 
 def y_not_finite() -> ValueError:
-    return ValueError("y contiene valores ausentes o infinitos")
+    return ValueError("y contiene valores infinitos: un objetivo debe ser finito o ausente")
+
+
+def ambiguous_target(seen: list[float], floating: bool) -> ValueError:
+    shown = ", ".join(f"{v:g}" for v in seen[:2]) + (", ..." if len(seen) > 2 else "")
+    kind = "decimal" if floating else "entero"
+    return ValueError(
+        f"y ({kind}) tiene los valores {shown}, que no son 0 y 1: no se sabe qué es un evento. "
+        "Recodifique y como 0/1 (1 = evento), o dé target_threshold (eventos: y > umbral) "
+        "o target_percentile para tratarlo como continuo"
+    )
+
+
+def unsupported_column(column: str, dtype: object) -> TypeError:
+    return TypeError(
+        f"la columna '{column}' es de tipo {dtype}, que no es numérico ni categórico: "
+        "conviértala antes del ajuste"
+    )
 
 
 def y_shape(shape: tuple[int, ...]) -> ValueError:
@@ -117,3 +134,26 @@ def dask_target(kind: str) -> TypeError:
 
 def dask_only(arguments: Iterable[str]) -> TypeError:
     return TypeError(f"{_quoted(arguments)} solo se admite(n) cuando X es un DataFrame de Dask")
+
+
+def no_columns() -> ValueError:
+    return ValueError("X no tiene columnas: se necesita al menos una para ajustar")
+
+
+def user_splits_categorical(columns: Iterable[str]) -> ValueError:
+    return ValueError(
+        f"user_splits no se aplica a columnas categóricas: {_quoted(columns)}; sus grupos "
+        "salen del ajuste"
+    )
+
+
+def unknown_values(column: str, values: Iterable[object]) -> ValueError:
+    shown = ", ".join(repr(v) for v in list(values)[:5])
+    return ValueError(
+        f"la columna '{column}' tiene valores que el ajuste no vio: {shown} "
+        "(handle_unknown='error'; con 'neutral' reciben WoE 0 y la tasa de eventos global)"
+    )
+
+
+def weights_not_supported() -> TypeError:
+    return TypeError("fit no admite sample_weight: cada fila cuenta una vez")

@@ -1,44 +1,62 @@
-"""Input tables to plain float64 columns: pandas or polars through narwhals, or a 2-D array."""
+"""Input tables to plain columns: pandas or polars through narwhals, or a 2-D array.
+
+A column is numeric (read as float64, missing values as NaN) or categorical (read as an
+object array of labels, missing values as None). Which one is decided by its dtype, never
+by its values: text, categories, enums, booleans and Python objects are categorical, and
+so is any column the caller names as categorical (integer-coded categories).
+"""
 
 from __future__ import annotations
 
-from collections.abc import Callable
+from collections.abc import Callable, Collection
 from dataclasses import dataclass
 from typing import Any
 
 import narwhals.stable.v1 as nw
 import numpy as np
+import pandas as pd
 from scipy import sparse
 
 from tembrolin import _errors
 
 ARRAY_COLUMNS = "x0.."  # how an array's columns are named in messages
+NUMERIC = "numeric"
+CATEGORICAL = "categorical"
+CATEGORICAL_DTYPES = (nw.String, nw.Categorical, nw.Enum, nw.Boolean, nw.Object)
 
 
 @dataclass(frozen=True)
 class Columns:
-    """The columns of X with their names, each read as a contiguous float64 array on demand,
-    so that the threads that fit the columns also share the copying.
+    """The columns of X with their names and kinds, each read on demand (so that the
+    threads that fit the columns also share the copying).
 
     `named` is true when X carried string column names (a DataFrame); a 2-D array gets
     the names x0, x1, ... and is matched to the fitted columns by position.
+    `read(j, kind)` gives column j as numbers (float64) or as labels (objects).
     """
 
     names: list[str]
     named: bool
     n_rows: int
-    read: Callable[[int], np.ndarray]
+    kinds: list[str]
+    read_as: Callable[[int, str], np.ndarray]
 
-    def all(self) -> list[np.ndarray]:
-        return [self.read(j) for j in range(len(self.names))]
+    def read(self, j: int) -> np.ndarray:
+        """Column j read as its own kind."""
+        return self.read_as(j, self.kinds[j])
 
 
-def _check_numeric(series: Any, name: str) -> None:
-    if not (series.dtype.is_numeric() or series.dtype == nw.Boolean):
+def labels_of(values: np.ndarray) -> np.ndarray:
+    """An object array of plain Python labels, every kind of missing value as None."""
+    out = np.empty(len(values), dtype=object)
+    out[:] = [v.item() if isinstance(v, np.generic) else v for v in values]
+    out[pd.isna(values)] = None
+    return out
+
+
+def _series_to_float(series: Any, name: str) -> np.ndarray:
+    if not series.dtype.is_numeric():
         raise _errors.not_numeric(name, series.dtype)
-
-
-def _series_to_float(series: Any) -> np.ndarray:
     # Nulls of nullable columns become NaN, the one missing value of the core.
     series = series.cast(nw.Float64)
     values = series.to_numpy()
@@ -47,41 +65,54 @@ def _series_to_float(series: Any) -> np.ndarray:
     return np.ascontiguousarray(values, dtype=np.float64)
 
 
-def _array_columns(X: Any) -> Columns:
+def _kind(dtype: Any, name: str, categorical: Collection[str]) -> str:
+    if name in categorical or any(dtype == kind for kind in CATEGORICAL_DTYPES):
+        return CATEGORICAL
+    if dtype.is_numeric():
+        return NUMERIC
+    raise _errors.unsupported_column(name, dtype)
+
+
+def _array_columns(X: Any, categorical: Collection[str]) -> Columns:
     if sparse.issparse(X):
         raise _errors.sparse_input()
     array = np.asarray(X)
     if array.ndim != 2:
         raise _errors.not_two_dimensional(array.shape)
-    refused = _errors.not_numeric(ARRAY_COLUMNS, array.dtype)
-    if array.dtype.kind == "c":
-        raise refused
-    if array.dtype.kind not in "biuf":
-        try:
-            array = array.astype(np.float64)
-        except (TypeError, ValueError) as error:
-            raise refused from error
+    if array.dtype.kind not in "biufOUS":
+        raise _errors.not_numeric(ARRAY_COLUMNS, array.dtype)
     names = [f"x{j}" for j in range(array.shape[1])]
+    by_dtype = CATEGORICAL if array.dtype.kind in "bOUS" else NUMERIC
+    kinds = [CATEGORICAL if name in categorical else by_dtype for name in names]
 
-    def read(j: int) -> np.ndarray:
+    def read_as(j: int, kind: str) -> np.ndarray:
+        if kind == CATEGORICAL:
+            return labels_of(array[:, j])
+        if array.dtype.kind not in "iuf":
+            raise _errors.not_numeric(names[j], array.dtype)
         return np.ascontiguousarray(array[:, j], dtype=np.float64)
 
-    return Columns(names, False, array.shape[0], read)
+    return Columns(names, False, array.shape[0], kinds, read_as)
 
 
-def read_columns(X: Any) -> Columns:
-    """Reads X (pandas, polars, or anything NumPy makes a 2-D array of)."""
+def read_columns(X: Any, categorical: Collection[str] = ()) -> Columns:
+    """Reads X (pandas, polars, or anything NumPy makes a 2-D array of); the columns named
+    in `categorical` are read as labels whatever their dtype."""
     frame = nw.from_native(X, eager_only=True, pass_through=True)
     if not isinstance(frame, nw.DataFrame):
-        return _array_columns(X)
+        return _array_columns(X, categorical)
     raw_names = list(frame.columns)
+    names = [str(n) for n in raw_names]
     series = [frame.get_column(raw) for raw in raw_names]
-    for one, raw in zip(series, raw_names, strict=True):
-        _check_numeric(one, str(raw))
+    kinds = [_kind(s.dtype, name, categorical) for s, name in zip(series, names, strict=True)]
+
+    def read_as(j: int, kind: str) -> np.ndarray:
+        if kind == CATEGORICAL:
+            return labels_of(series[j].to_numpy())
+        return _series_to_float(series[j], names[j])
+
     named = all(isinstance(name, str) for name in raw_names)
-    return Columns(
-        [str(n) for n in raw_names], named, len(frame), lambda j: _series_to_float(series[j])
-    )
+    return Columns(names, named, len(frame), kinds, read_as)
 
 
 def split_target(X: Any, name: str) -> tuple[Any, Any]:
@@ -93,26 +124,37 @@ def split_target(X: Any, name: str) -> tuple[Any, Any]:
     return nw.to_native(frame.drop(name)), frame.get_column(name)
 
 
-def target_values(y: Any, n_rows: int) -> np.ndarray:
-    """y as a float64 vector of n_rows finite values (array, Series or 1-column frame)."""
+@dataclass(frozen=True)
+class TargetValues:
+    """y as float64, missing values as NaN; `floating` says whether its dtype was a float."""
+
+    values: np.ndarray
+    floating: bool
+
+
+def target_values(y: Any, n_rows: int) -> TargetValues:
+    """y read from an array, a Series or a 1-column frame, with n_rows values: numbers or
+    booleans, missing values allowed, infinities not."""
     if y is None:
         raise _errors.y_missing()
     series = nw.from_native(y, series_only=True, pass_through=True)
     if isinstance(series, nw.Series):
         if not (series.dtype.is_numeric() or series.dtype == nw.Boolean):
             raise _errors.y_not_numeric(series.dtype)
-        values = series.cast(nw.Float64).to_numpy()
+        floating = series.dtype.is_float()
+        values = _series_to_float(series.cast(nw.Float64), "y")
     else:
-        values = np.asarray(y)
-        if values.shape[1:] == (1,):
-            values = values[:, 0]
-        if values.ndim != 1:
-            raise _errors.y_shape(values.shape)
-        if values.dtype.kind not in "biuf":
-            raise _errors.y_not_numeric(values.dtype)
-    values = np.ascontiguousarray(values, dtype=np.float64)
+        array = np.asarray(y)
+        if array.shape[1:] == (1,):
+            array = array[:, 0]
+        if array.ndim != 1:
+            raise _errors.y_shape(array.shape)
+        if array.dtype.kind not in "biuf":
+            raise _errors.y_not_numeric(array.dtype)
+        floating = array.dtype.kind == "f"
+        values = np.ascontiguousarray(array, dtype=np.float64)
     if len(values) != n_rows:
         raise _errors.y_length(len(values), n_rows)
-    if not np.isfinite(values).all():
+    if np.isinf(values).any():
         raise _errors.y_not_finite()
-    return values
+    return TargetValues(values, floating)

@@ -13,7 +13,7 @@ from sklearn.base import BaseEstimator, TransformerMixin
 from tembrolin import _errors, _frames, encoding, persistence, plots, tables
 from tembrolin.bins import FittedBins, fitted_bins
 from tembrolin.cluster import is_dask
-from tembrolin.request import METRICS, check_choice, fit_request
+from tembrolin.request import METRICS, categorical_names, check_choice, fit_request
 from tembrolin.sample import fit_table
 from tembrolin.target import rule_for_sample
 
@@ -40,8 +40,13 @@ class Binner(TransformerMixin, BaseEstimator):
         The value of x that stands for each bin.
     target_threshold : float or None, default None
         Continuous target: the value above which y counts as an event.
-    target_percentile : float, default 50.0
-        Continuous target without a threshold: the percentile of y that is the threshold.
+    target_percentile : float or None, default None
+        Continuous target without a threshold: the percentile of y that is the threshold
+        (None: the median). y is binary when it holds only 0 and 1; it is continuous
+        when it is of a float type with more than two values, or when a threshold or a
+        percentile is given; any other y (1/2, -1/1, a few integer codes) is refused with
+        a message that says how to state what is meant. Rows whose y is missing take no
+        part in the fit, and the summary counts them.
     n_bins : int, default 10
         quantile and equal_width: the number of bins asked for.
     width_range : {"full", "quantile", "iqr"}, default "full"
@@ -52,9 +57,21 @@ class Binner(TransformerMixin, BaseEstimator):
         The trimming and fencing of `width_range`.
     user_splits : mapping of column name to a sequence of cut points, default None
         Columns cut where the user says instead of by `method`.
-    special_values : sequence of float, or mapping of column name to one, default None
-        Values (sentinels such as -999) that get bins of their own and take no part in the
-        cut search; a plain sequence applies to every column.
+    special_values : sequence, or mapping of column name to one, default None
+        Values (sentinels such as -999, or categories such as "desconocido") that get
+        bins of their own and take no part in the cut search; a plain sequence applies to
+        every column (its numbers only, to numeric columns). Values equal as numbers are
+        one special value. Infinities always get rows of their own when the fit sees them.
+    categorical : sequence of column names, default None
+        Columns to bin as categories whatever their dtype (integer-coded categories).
+        Text, category, enum, boolean and object columns are categorical anyway.
+    min_category_share : float, default 0.01
+        Categorical columns: categories with fewer rows than this share of the column are
+        pooled into one group before the search.
+    handle_unknown : {"neutral", "error"}, default "neutral"
+        What `transform` does with a value the fit never saw (a new category, or an
+        infinity when the fit had none): a neutral row (WoE 0, the overall event rate,
+        bin -1), or an error that names the column and the values.
     monotonic_trend : {"ascending", "descending", "auto"} or None, default None
         Merge adjacent bins until the event rates are monotone; "auto" takes the direction
         from the sign of the column's Gini.
@@ -102,14 +119,17 @@ class Binner(TransformerMixin, BaseEstimator):
         candidates: str = "boundary",
         representative: str = "median",
         target_threshold: float | None = None,
-        target_percentile: float = 50.0,
+        target_percentile: float | None = None,
         n_bins: int = 10,
         width_range: str = "full",
         lower_quantile: float = 0.05,
         upper_quantile: float = 0.95,
         iqr_k: float = 1.5,
         user_splits: Mapping[str, Sequence[float]] | None = None,
-        special_values: Sequence[float] | Mapping[str, Sequence[float]] | None = None,
+        special_values: Sequence[Any] | Mapping[str, Sequence[Any]] | None = None,
+        categorical: Sequence[str] | None = None,
+        min_category_share: float = 0.01,
+        handle_unknown: str = "neutral",
         monotonic_trend: str | None = None,
         metric: str = "woe",
         n_jobs: int | None = None,
@@ -130,6 +150,9 @@ class Binner(TransformerMixin, BaseEstimator):
         self.iqr_k = iqr_k
         self.user_splits = user_splits
         self.special_values = special_values
+        self.categorical = categorical
+        self.min_category_share = min_category_share
+        self.handle_unknown = handle_unknown
         self.monotonic_trend = monotonic_trend
         self.metric = metric
         self.n_jobs = n_jobs
@@ -162,17 +185,21 @@ class Binner(TransformerMixin, BaseEstimator):
             from tembrolin.cluster import fit as cluster_fit  # noqa: PLC0415 (Dask inputs only)
 
             return self._set_bins(cluster_fit.fit(self.get_params(), X, y, **dask_options))
+        if "sample_weight" in dask_options:
+            raise _errors.weights_not_supported()
         if dask_options:
             raise _errors.dask_only(dask_options)
         if isinstance(y, str):
             X, y = _frames.split_target(X, y)
-        columns = _frames.read_columns(X)
-        request = fit_request(self.get_params(), columns.names)
+        columns = _frames.read_columns(X, categorical_names(self.categorical))
+        request = fit_request(self.get_params(), columns.names, columns.kinds)
         if columns.n_rows == 0:
             raise _errors.no_rows()
-        values = _frames.target_values(y, columns.n_rows)
-        rule = rule_for_sample(values, request.target_threshold, request.target_percentile)
-        return self._set_bins(fit_table(request, columns, values, rule))
+        target = _frames.target_values(y, columns.n_rows)
+        rule = rule_for_sample(
+            target.values, target.floating, request.target_threshold, request.target_percentile
+        )
+        return self._set_bins(fit_table(request, columns, target.values, rule))
 
     def _set_bins(self, fitted: FittedBins) -> Binner:
         self.bins_ = fitted
@@ -210,8 +237,8 @@ class Binner(TransformerMixin, BaseEstimator):
         if is_dask(X):
             from tembrolin.cluster import diagnostics  # noqa: PLC0415 (Dask inputs only)
 
-            return diagnostics.transform(fitted, X, metric)
-        return encoding.encode(fitted, X, metric)
+            return diagnostics.transform(fitted, X, metric, self.handle_unknown)
+        return encoding.encode(fitted, X, metric, self.handle_unknown)
 
     def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
         """The names of the transformed columns: those of the fitted columns."""

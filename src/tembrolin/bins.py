@@ -12,13 +12,17 @@ from functools import cached_property
 from typing import Any, Literal
 
 import numpy as np
+import pandas as pd
 from sklearn.utils.validation import check_is_fitted
 
 import _tembrolin
 from tembrolin import _errors, _frames
+from tembrolin._frames import CATEGORICAL, NUMERIC
 from tembrolin._native import lorenz_counts
 from tembrolin.monotone import ASCENDING, DESCENDING
 from tembrolin.target import TargetRule
+
+UNKNOWN = -1  # the row of a value the fit never saw
 
 Representative = Literal["mean", "median"]
 
@@ -40,6 +44,7 @@ class Settings:
     upper_quantile: float = 0.95
     iqr_k: float = 1.5
     monotonic_trend: str | None = None
+    min_category_share: float = 0.01
 
     @property
     def split_rule(self) -> tuple[str, int, str, float, float, float]:
@@ -68,18 +73,28 @@ class Settings:
 class ColumnBins:
     """The bins of one column and the core's report on them.
 
-    Rows, in this order: the k + 1 regular bins of `splits`, one per special value, the
-    missing values, and the totals. `rows` maps each report field to one array over them.
-    `rounding` says how x was rounded before the fit, if it was.
+    Rows, in this order: the k + 1 regular bins, one per special value, the missing
+    values, and the totals. `rows` maps each report field to one array over them.
+    A numeric column's regular bins are the intervals of its `splits`; its infinities,
+    when the fit saw them, are special values (rows of their own, out of the search). A
+    categorical column's regular bins are the sets of labels in `categories`, `pooled`
+    the rare ones the fit pooled into one group. `rounding` says how x was rounded before
+    the fit, if it was.
     """
 
     name: str
     method: str
     splits: np.ndarray
-    special_values: tuple[float, ...]
+    special_values: tuple[Any, ...]
     trend: str | None
     rows: dict[str, np.ndarray] = field(repr=False)
     rounding: str | None = None
+    categories: tuple[tuple[Any, ...], ...] | None = None
+    pooled: tuple[Any, ...] = ()
+
+    @property
+    def categorical(self) -> bool:
+        return self.categories is not None
 
     @property
     def n_regular(self) -> int:
@@ -101,12 +116,32 @@ class ColumnBins:
         curve = lorenz_counts(self.rows["event_rate"][:-1], c0, c1)
         return curve["auc"], curve["gini"]
 
+    @cached_property
+    def _row_of_label(self) -> dict[Any, int]:
+        rows = {label: b for b, labels in enumerate(self.categories or ()) for label in labels}
+        rows.update({v: self.n_regular + i for i, v in enumerate(self.special_values)})
+        return rows
+
     def codes(self, x: np.ndarray) -> np.ndarray:
-        """The report row of each value of x: its bin, its special value, or missing."""
+        """The report row of each value of x: its bin, its special value, or missing;
+        UNKNOWN for a value the fit never saw (a new category, or an infinity when the
+        fit had none)."""
+        if self.categorical:
+            codes, uniques = pd.factorize(x, use_na_sentinel=True)
+            known = self._row_of_label
+            table = [known.get(label, UNKNOWN) for label in uniques] + [self.missing_row]
+            return np.asarray(table, dtype=np.int64)[codes]
         codes = _tembrolin.binning_transform(x, self.splits)
         for offset, value in enumerate(self.special_values):
             codes[x == value] = self.n_regular + offset
         codes[codes < 0] = self.missing_row  # NaN
+        codes[np.isinf(x) & ~np.isin(x, self.special_values)] = UNKNOWN
+        return codes
+
+    def counted_codes(self, x: np.ndarray) -> np.ndarray:
+        """`codes` for counting rows: a value the fit never saw counts as missing."""
+        codes = self.codes(x)
+        codes[codes == UNKNOWN] = self.missing_row
         return codes
 
 
@@ -116,17 +151,24 @@ class FittedBins:
 
     `named` says whether the columns were fitted by name (a DataFrame), so that new data
     are matched to them by name; a 2-D array's columns x0, x1, ... match by position.
-    `merged_entries` holds, after a cluster fit, each column's merged table size.
+    `merged_entries` holds, after a cluster fit, each column's merged table size;
+    `target_missing` counts the rows left out for a missing target.
     """
 
     columns: dict[str, ColumnBins]
     named: bool
     target: TargetRule
     merged_entries: dict[str, int] | None = None
+    target_missing: int = 0
 
     @property
     def names(self) -> list[str]:
         return list(self.columns)
+
+    @property
+    def kinds(self) -> list[str]:
+        """Each column's kind, numeric or categorical, as new data are read by."""
+        return [CATEGORICAL if b.categorical else NUMERIC for b in self.columns.values()]
 
     def column(self, key: str | int) -> ColumnBins:
         """A column's bins by name, or by position."""
@@ -158,10 +200,12 @@ class FittedBins:
             extra = [name for name in columns.names if name not in self.columns]
             if missing or extra:
                 raise _errors.columns_differ(missing, extra)
-            return [columns.read(columns.names.index(name)) for name in self.columns]
-        if len(columns.names) != len(self.columns):
-            raise _errors.column_count(len(columns.names), len(self.columns))
-        return columns.all()
+            positions = [columns.names.index(name) for name in self.columns]
+        else:
+            if len(columns.names) != len(self.columns):
+                raise _errors.column_count(len(columns.names), len(self.columns))
+            positions = list(range(len(self.columns)))
+        return [columns.read_as(j, kind) for j, kind in zip(positions, self.kinds, strict=True)]
 
 
 def fitted_bins(estimator: Any) -> FittedBins:

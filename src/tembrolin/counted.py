@@ -26,7 +26,7 @@ from tembrolin._native import (
     value_counts,
 )
 from tembrolin.bins import ColumnBins, Representative, Settings
-from tembrolin.fitting import BINARY_KEYS, CONTINUOUS_KEYS, NO_SPLITS
+from tembrolin.fitting import BINARY_KEYS, CONTINUOUS_KEYS, NO_SPLITS, with_infinities
 
 NO_VALUES = np.empty(0, dtype=np.float64)
 
@@ -91,6 +91,12 @@ class ColumnCounts:
         return sum(
             int(observations(c).sum() + c["missing_c0"] + c["missing_c1"]) for c in self.tables()
         )
+
+    def kept(self, special_values: tuple[float, ...]) -> ColumnCounts:
+        """The counts with the given special values and the infinities that were seen
+        (counted apart on every part, whether seen or not)."""
+        seen = [v for v in with_infinities(special_values) if observations(self.special[v]).any()]
+        return ColumnCounts(self.regular, {v: self.special[v] for v in (*special_values, *seen)})
 
     def tables(self) -> list[dict]:
         """The regular counts and each special value's."""

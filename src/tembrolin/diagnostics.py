@@ -33,8 +33,8 @@ def _compare(fitted: FittedBins, reference: Any, current: Any, epsilon: float) -
         splits = np.arange(n_rows - 2, dtype=np.float64) + 0.5
         results.append(
             _tembrolin.compare_distributions_native(
-                _bin_positions(bins.codes(ref), bins.missing_row),
-                _bin_positions(bins.codes(cur), bins.missing_row),
+                _bin_positions(bins.counted_codes(ref), bins.missing_row),
+                _bin_positions(bins.counted_codes(cur), bins.missing_row),
                 splits,
                 epsilon,
             )
@@ -88,14 +88,16 @@ def stability(
 
 def _scored(fitted: FittedBins, X: Any, y: Any) -> tuple[list[np.ndarray], np.ndarray]:
     """Each variable of X scored by its bin's event rate, and the classes of y under the
-    fitted target rule."""
+    fitted target rule; rows whose target is missing are left out, and a value the fit
+    never saw is scored as a missing one."""
     columns = fitted.aligned(X)
-    classes = fitted.target.classes(_frames.target_values(y, len(columns[0]) if columns else 0))
+    y = _frames.target_values(y, len(columns[0]) if columns else 0).values
+    kept = ~np.isnan(y)
     scores = [
-        b.rows["event_rate"][b.codes(x)]
+        b.rows["event_rate"][b.counted_codes(x[kept])]
         for b, x in zip(fitted.columns.values(), columns, strict=True)
     ]
-    return scores, classes
+    return scores, fitted.target.classes(y[kept])
 
 
 def _curve(name: str, score: np.ndarray, classes: np.ndarray) -> dict[str, Any]:

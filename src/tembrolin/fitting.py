@@ -9,7 +9,7 @@ the same for every source, so every source gives the same bins.
 from __future__ import annotations
 
 import math
-from typing import Protocol
+from typing import Any, Protocol
 
 import numpy as np
 
@@ -38,6 +38,12 @@ class Source(Protocol):
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         """One row for each special value, in order."""
+
+
+def with_infinities(special_values: tuple[Any, ...]) -> tuple[float, ...]:
+    """-inf and +inf, those not already special values: a numeric column's infinities get
+    rows of their own when the fit sees them, out of the search and out of the edge bins."""
+    return tuple(v for v in (-math.inf, math.inf) if v not in special_values)
 
 
 def direction_of(gini: float) -> str:

@@ -62,6 +62,12 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
         "trend": bins.trend,
         # How x was rounded before a cluster fit; absent when it was not.
         **({} if bins.rounding is None else {"rounding": bins.rounding}),
+        # A categorical column's bins are sets of labels, kept with their JSON types.
+        **(
+            {}
+            if bins.categories is None
+            else {"categories": _encode(bins.categories), "pooled": _encode(bins.pooled)}
+        ),
         "bins": tables.labels(bins),  # for the reader: the label of each row below
         "rows": _encode(bins.rows),
     }
@@ -74,14 +80,18 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
         else np.asarray(_floats(values), dtype=np.float64)
         for key, values in data["rows"].items()
     }
+    categories = data.get("categories")
+    specials = data["special_values"]
     return ColumnBins(
         name=data["name"],
         method=data["method"],
         splits=np.asarray(_floats(data["splits"]), dtype=np.float64),
-        special_values=tuple(_floats(data["special_values"])),
+        special_values=tuple(_floats(specials) if categories is None else specials),
         trend=data["trend"],
         rows=rows,
         rounding=data.get("rounding"),
+        categories=None if categories is None else tuple(map(tuple, categories)),
+        pooled=tuple(data.get("pooled", ())),
     )
 
 
@@ -114,7 +124,11 @@ def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = N
         "format": FORMAT,
         "version": VERSION,
         "params": _encode(params),
-        "target": {"type": fitted.target.kind, "threshold": _encode(fitted.target.threshold)},
+        "target": {
+            "type": fitted.target.kind,
+            "threshold": _encode(fitted.target.threshold),
+            "missing": fitted.target_missing,
+        },
         "named_columns": fitted.named,
         "columns": [_column_to_dict(bins) for bins in fitted.columns.values()],
     }
@@ -151,6 +165,9 @@ def load(source: str | Path) -> tuple[dict[str, Any], FittedBins]:
     target = document["target"]
     rule = TargetRule(target["type"] == BINARY, _floats([target["threshold"]])[0])
     fitted = FittedBins(
-        {bins.name: bins for bins in columns}, bool(document["named_columns"]), rule
+        {bins.name: bins for bins in columns},
+        bool(document["named_columns"]),
+        rule,
+        target_missing=int(target.get("missing", 0)),
     )
     return _decode(document["params"]), fitted

@@ -14,6 +14,7 @@ from typing import Any
 import numpy as np
 
 from tembrolin import _errors
+from tembrolin._frames import CATEGORICAL, NUMERIC
 from tembrolin.bins import Settings
 
 METHODS = ("mdlp", "quantile", "equal_width")
@@ -22,6 +23,7 @@ REPRESENTATIVES = ("median", "mean")
 RANGES = ("full", "quantile", "iqr")
 TRENDS = ("ascending", "descending", "auto")
 METRICS = ("woe", "bin", "event_rate", "representative")
+UNKNOWNS = ("neutral", "error")
 
 
 def check_choice(argument: str, value: object, allowed: Sequence[object]) -> None:
@@ -49,20 +51,22 @@ class FitRequest:
         The search parameters shared by every column.
     workers : int
         How many columns are fitted at once, on threads.
-    special_values, user_splits : dict of column name to tuple of float
-        Each column's special values and its own cut points, when it has them.
+    special_values : dict of column name to tuple
+        Each column's special values: numbers, or labels for a categorical column.
+    user_splits : dict of column name to tuple of float
+        The cut points of the columns cut where the user says.
     target_threshold : float or None
         The given threshold of a continuous target.
-    target_percentile : float
-        The percentile of y that is the threshold when none is given.
+    target_percentile : float or None
+        The given percentile of y that is the threshold.
     """
 
     settings: Settings
     workers: int
-    special_values: dict[str, tuple[float, ...]]
+    special_values: dict[str, tuple[Any, ...]]
     user_splits: dict[str, tuple[float, ...]]
     target_threshold: float | None
-    target_percentile: float
+    target_percentile: float | None
 
     def user_splits_of(self, name: str) -> np.ndarray | None:
         """A column's own cut points as an array, or None."""
@@ -77,6 +81,9 @@ def _settings(params: Mapping[str, Any]) -> Settings:
     check_choice("width_range", params["width_range"], RANGES)
     check_choice("monotonic_trend", params["monotonic_trend"], (*TRENDS, None))
     check_choice("metric", params["metric"], METRICS)
+    check_choice("handle_unknown", params["handle_unknown"], UNKNOWNS)
+    share = params["min_category_share"]
+    check_number("min_category_share", share, 0.0, 0.5, "un número entre 0 y 0.5")
     check_number("min_bin_share", params["min_bin_share"], 0.0, 0.5, "un número entre 0 y 0.5")
     for argument in ("alpha", "beta"):
         check_number(argument, params[argument], 0.0, math.inf, "un número >= 0")
@@ -95,6 +102,7 @@ def _settings(params: Mapping[str, Any]) -> Settings:
         upper_quantile=float(params["upper_quantile"]),
         iqr_k=float(params["iqr_k"]),
         monotonic_trend=params["monotonic_trend"],
+        min_category_share=float(share),
     )
 
 
@@ -107,38 +115,107 @@ def _workers(n_jobs: Any) -> int:
     return int(n_jobs)
 
 
-def _per_column(argument: str, value: Any, names: list[str]) -> dict[str, tuple[float, ...]]:
-    """`user_splits` or `special_values` as a tuple of floats per column name."""
+def _is_number(value: Any) -> bool:
+    return isinstance(value, (int, float, np.integer, np.floating)) and not isinstance(
+        value, (bool, np.bool_)
+    )
+
+
+def _values(argument: str, values: Any) -> tuple[Any, ...]:
+    """A sequence of values given for one column, as a tuple; a lone value is refused."""
+    if isinstance(values, (str, bytes, Mapping)) or not isinstance(
+        values, (list, tuple, set, frozenset, np.ndarray)
+    ):
+        raise _errors.out_of_range(argument, values, "una lista de valores")
+    return tuple(values.tolist() if isinstance(values, np.ndarray) else values)
+
+
+def _column_values(argument: str, values: tuple[Any, ...], kind: str) -> tuple[Any, ...]:
+    """One column's values checked for its kind: numbers (NaN refused) for a numeric
+    column, labels (None refused) for a categorical one."""
+    if kind == NUMERIC:
+        wrong = [v for v in values if not _is_number(v)]
+        if wrong:
+            raise _errors.out_of_range(argument, wrong[0], "una lista de números")
+        values = tuple(float(v) for v in values)
+        if any(math.isnan(v) for v in values):
+            raise _errors.nan_given(argument)
+    elif any(v is None for v in values):
+        raise _errors.nan_given(argument)
+    return values
+
+
+def _per_column(
+    argument: str, value: Any, names: list[str], kinds: list[str]
+) -> dict[str, tuple[Any, ...]]:
+    """`user_splits` or `special_values` per column name: a mapping names its columns, a
+    plain sequence applies to every column (numbers only, to the numeric ones)."""
     if value is None:
         return {}
-    per_column = value if isinstance(value, Mapping) else dict.fromkeys(names, value)
-    unknown = [str(name) for name in per_column if name not in names]
+    kind_of = dict(zip(names, kinds, strict=True))
+    if isinstance(value, Mapping):
+        unknown = [str(name) for name in value if name not in kind_of]
+        if unknown:
+            raise _errors.unknown_columns(argument, unknown)
+        return {
+            name: _column_values(f"{argument}['{name}']", _values(argument, v), kind_of[name])
+            for name, v in value.items()
+        }
+    given = _values(argument, value)
+    numbers = tuple(v for v in given if _is_number(v))
+    return {
+        name: _column_values(argument, given if kind == CATEGORICAL else numbers, kind)
+        for name, kind in kind_of.items()
+    }
+
+
+def categorical_names(categorical: Any) -> list[str]:
+    """The `categorical` parameter as a list of column names."""
+    if categorical is None:
+        return []
+    if isinstance(categorical, str) or not isinstance(categorical, (list, tuple, set)):
+        error = _errors.out_of_range("categorical", categorical, "una lista de nombres de columna")
+        raise error
+    return [str(name) for name in categorical]
+
+
+def fit_request(params: Mapping[str, Any], names: list[str], kinds: list[str]) -> FitRequest:
+    """The request of a fit of the columns `names`, of the given kinds (numeric or
+    categorical), with the estimator's `params`."""
+    if not names:
+        raise _errors.no_columns()
+    unknown = [name for name in categorical_names(params["categorical"]) if name not in names]
     if unknown:
-        raise _errors.unknown_columns(argument, unknown)
-    floats = {name: tuple(map(float, values)) for name, values in per_column.items()}
-    if any(math.isnan(v) for values in floats.values() for v in values):
-        raise _errors.nan_given(argument)
-    return floats
-
-
-def fit_request(params: Mapping[str, Any], names: list[str]) -> FitRequest:
-    """The request of a fit of the columns `names` with the estimator's `params`."""
+        error = _errors.unknown_columns("categorical", unknown)
+        raise error
     settings = _settings(params)
-    check_number("target_percentile", params["target_percentile"], 0, 100, "un número de 0 a 100")
+    percentile = params["target_percentile"]
+    if percentile is not None:
+        check_number("target_percentile", percentile, 0, 100, "un número de 0 a 100 o None")
     threshold = params["target_threshold"]
     if threshold is not None:
-        check_number(
-            "target_threshold", threshold, -math.inf, math.inf, "un número (no NaN) o None"
-        )
+        rule = "un número (no NaN) o None"
+        check_number("target_threshold", threshold, -math.inf, math.inf, rule)
     user = params["user_splits"]
     if user is not None and not isinstance(user, Mapping):
         error = _errors.out_of_range("user_splits", user, "un dict columna -> cortes")
         raise error
+    user_splits = _per_column("user_splits", user, names, [NUMERIC] * len(names))
+    categorical = [n for n, kind in zip(names, kinds, strict=True) if kind == CATEGORICAL]
+    cut_by_user = [name for name in categorical if name in user_splits]
+    if cut_by_user:
+        raise _errors.user_splits_categorical(cut_by_user)
     return FitRequest(
         settings=settings,
         workers=_workers(params["n_jobs"]),
-        special_values=_per_column("special_values", params["special_values"], names),
-        user_splits=_per_column("user_splits", user, names),
+        # Repeats, and numbers that are equal (1 and 1.0, -0.0 and 0.0), are one special value.
+        special_values={
+            name: tuple(dict.fromkeys(values))
+            for name, values in _per_column(
+                "special_values", params["special_values"], names, kinds
+            ).items()
+        },
+        user_splits=user_splits,
         target_threshold=None if threshold is None else float(threshold),
-        target_percentile=float(params["target_percentile"]),
+        target_percentile=None if percentile is None else float(percentile),
     )

@@ -3,16 +3,24 @@
 from __future__ import annotations
 
 from concurrent.futures import ThreadPoolExecutor
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 from functools import cached_property
 
 import numpy as np
 
 import _tembrolin
+from tembrolin import categories
 from tembrolin._frames import Columns
 from tembrolin._native import mdlp_fit
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
-from tembrolin.fitting import BINARY_KEYS, CONTINUOUS_KEYS, NO_SPLITS, fit_column, totals_row
+from tembrolin.fitting import (
+    BINARY_KEYS,
+    CONTINUOUS_KEYS,
+    NO_SPLITS,
+    fit_column,
+    totals_row,
+    with_infinities,
+)
 from tembrolin.request import FitRequest
 from tembrolin.target import TargetRule
 
@@ -87,9 +95,32 @@ class SampleSource:
         ]
 
 
+def infinities(x: np.ndarray, special_values: tuple[float, ...]) -> tuple[float, ...]:
+    """The special values of a numeric column, and the infinities x holds."""
+    return special_values + tuple(v for v in with_infinities(special_values) if (x == v).any())
+
+
+def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> ColumnBins:
+    specials = request.special_values.get(name, ())
+    if rows.x.dtype != object:
+        specials = infinities(rows.x, specials)
+        splits = request.user_splits_of(name)
+        return fit_column(
+            name, SampleSource(rows, specials), totals, request.settings, specials, splits
+        )
+    counts = categories.count_categories(rows.x, rows.classes)
+    grouping = categories.group(counts, specials, len(rows.x), request.settings.min_category_share)
+    source = SampleSource(replace(rows, x=grouping.codes(rows.x)), grouping.special_codes)
+    bins = fit_column(name, source, totals, request.settings, grouping.special_codes)
+    return categories.as_categories(bins, grouping)
+
+
 def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: TargetRule) -> FittedBins:
     """The fit of every column of a table on this machine, columns on `request.workers`
-    threads (the result does not depend on how many)."""
+    threads (the result does not depend on how many). Rows whose target is missing take
+    no part."""
+    kept = ~np.isnan(y)
+    y = y[kept]
     classes = rule.classes(y)
     ones = int(classes.sum())
     target = None
@@ -97,15 +128,14 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
         whole = Rows(np.zeros(len(y)), y, classes, True).report(NO_SPLITS, "median")
         target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
     totals = totals_row(len(classes) - ones, ones, target)
+    every = kept.all()
 
     def fit_one(j: int) -> ColumnBins:
-        name = columns.names[j]
-        specials = request.special_values.get(name, ())
-        source = SampleSource(Rows(columns.read(j), y, classes, not rule.binary), specials)
-        return fit_column(
-            name, source, totals, request.settings, specials, request.user_splits_of(name)
-        )
+        x = columns.read(j)
+        rows = Rows(x if every else x[kept], y, classes, not rule.binary)
+        return _fit_one(request, columns.names[j], rows, totals)
 
     with ThreadPoolExecutor(max_workers=request.workers) as pool:
         fitted = list(pool.map(fit_one, range(len(columns.names))))
-    return FittedBins({b.name: b for b in fitted}, columns.named, rule)
+    missing = int((~kept).sum())
+    return FittedBins({b.name: b for b in fitted}, columns.named, rule, target_missing=missing)

@@ -15,6 +15,7 @@ from tembrolin.fitting import CONTINUOUS_KEYS
 
 MISSING_LABEL = "missing"
 TOTAL_LABEL = "total"
+LABEL_WIDTH = 60
 
 
 def woe_iv(non_events: np.ndarray, events: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
@@ -56,11 +57,33 @@ def _numbers(values: Sequence[float] | np.ndarray) -> list[str]:
     return [repr(float(v)) for v in values]
 
 
+def category_label(categories: Sequence[Any], width: int = LABEL_WIDTH) -> str:
+    """The categories of a bin as one label, shortened past `width` characters with the
+    number of categories left out (the record keeps them all)."""
+    names = [str(c) for c in categories]
+    label = ", ".join(names)
+    if len(label) <= width:
+        return label
+    shown: list[str] = []
+    for name in names:
+        if len(", ".join([*shown, name])) > width - 12:
+            break
+        shown.append(name)
+    return f"{', '.join(shown)}, … (+{len(names) - len(shown)})"
+
+
 def labels(bins: ColumnBins) -> list[str]:
-    """Interval notation for the regular bins, then the special values, missing, total."""
-    edges = ["-inf", *_numbers(bins.splits), "inf"]
-    regular = [f"({low}, {high}{')' if high == 'inf' else ']'}" for low, high in pairwise(edges)]
-    special = [f"special {value}" for value in _numbers(bins.special_values)]
+    """The regular bins (intervals, or their categories), then the special values,
+    missing, total."""
+    if bins.categories is not None:
+        regular = [category_label(c) for c in bins.categories]
+        special = [f"special {value}" for value in bins.special_values]
+    else:
+        edges = ["-inf", *_numbers(bins.splits), "inf"]
+        regular = [
+            f"({low}, {high}{')' if high == 'inf' else ']'}" for low, high in pairwise(edges)
+        ]
+        special = [f"special {value}" for value in _numbers(bins.special_values)]
     return [*regular, *special, MISSING_LABEL, TOTAL_LABEL]
 
 
@@ -110,6 +133,7 @@ def summary_row(bins: ColumnBins, params: Mapping[str, Any]) -> dict[str, object
     rounded = {} if bins.rounding is None else {"rounding": bins.rounding}
     return {
         "variable": bins.name,
+        "kind": "categorical" if bins.categorical else "numeric",
         "n_bins": bins.n_regular,
         "iv": float(woe_of_rows(bins)[1].sum()),
         "auc": bins.auc_gini[0],
@@ -127,6 +151,8 @@ def summary(fitted: FittedBins, params: Mapping[str, Any], sort_by: str | None) 
     """One row per variable (see `Binner.summary`), sorted by `sort_by`, descending."""
     rows = [summary_row(b, params) for b in fitted.columns.values()]
     frame = pd.DataFrame(rows).set_index("variable")
+    if fitted.target_missing:
+        frame["target_missing"] = fitted.target_missing  # rows left out of every fit
     if sort_by is not None:
         frame = frame.sort_values(sort_by, ascending=False, kind="stable")
     return frame

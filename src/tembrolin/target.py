@@ -13,6 +13,7 @@ from dataclasses import dataclass
 import numpy as np
 
 import _tembrolin
+from tembrolin import _errors
 
 BINARY = "binary"
 CONTINUOUS = "continuous"
@@ -48,12 +49,34 @@ def is_binary(y: np.ndarray) -> bool:
     return bool(((y == 0.0) | (y == 1.0)).all())
 
 
-def decide(binary: bool, threshold: float | None, percentile: Callable[[], float]) -> TargetRule:
-    """The rule for a target: binary, or continuous with the given threshold or, when none
-    is given, the threshold that `percentile()` finds (asked for only then)."""
-    if binary:
+def decide(
+    seen: np.ndarray,
+    floating: bool,
+    threshold: float | None,
+    percentile: float | None,
+    percentile_of: Callable[[float], float],
+) -> TargetRule:
+    """The rule for a target of which `seen` holds the distinct values (at least three of
+    them when there are more; NaN left out) and `floating` says whether it is of a float
+    type.
+
+    0/1 is binary. y is continuous when a threshold or a percentile is given, or when it
+    is of a float type with more than two values; its threshold is then the given one or
+    `percentile_of(p)` (asked for only then), p the given percentile or the median. Any
+    other y would be misread either way, and is refused with what was seen.
+    """
+    if is_binary(seen):
         return TargetRule(True)
-    return TargetRule(False, float(percentile() if threshold is None else threshold))
+    if threshold is not None:
+        return TargetRule(False, float(threshold))
+    if percentile is not None or (floating and len(seen) > 2):
+        return TargetRule(False, float(percentile_of(50.0 if percentile is None else percentile)))
+    raise _errors.ambiguous_target(seen.tolist(), floating)
+
+
+def distinct_values(y: np.ndarray, most: int = 3) -> np.ndarray:
+    """Up to `most` of the smallest distinct values of y, NaN left out."""
+    return np.unique(y[~np.isnan(y)])[:most]
 
 
 def sample_percentile(y: np.ndarray, percentile: float) -> float:
@@ -64,6 +87,11 @@ def sample_percentile(y: np.ndarray, percentile: float) -> float:
     return float(report["metadata"]["threshold"])
 
 
-def rule_for_sample(y: np.ndarray, threshold: float | None, percentile: float) -> TargetRule:
-    """The target rule of a sample of y."""
-    return decide(is_binary(y), threshold, lambda: sample_percentile(y, percentile))
+def rule_for_sample(
+    y: np.ndarray, floating: bool, threshold: float | None, percentile: float | None
+) -> TargetRule:
+    """The target rule of a sample of y (NaN left out)."""
+    kept = y[~np.isnan(y)]
+    return decide(
+        distinct_values(kept), floating, threshold, percentile, lambda p: sample_percentile(kept, p)
+    )

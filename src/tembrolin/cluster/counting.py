@@ -15,27 +15,41 @@ import numpy as np
 import pandas as pd
 
 from tembrolin import _errors, _frames, counted
+from tembrolin._frames import CATEGORICAL
 from tembrolin.bins import ColumnBins
+from tembrolin.categories import CategoryCounts, count_categories
 from tembrolin.cluster import dask
 from tembrolin.cluster.rounding import Rounding
 from tembrolin.counted import ColumnCounts
-from tembrolin.target import TargetRule, is_binary
+from tembrolin.fitting import with_infinities
+from tembrolin.target import TargetRule, distinct_values
 
 ENTRY_BYTES = 24  # a value and its two counts
 TOTALS = "__totals__"  # the key of the whole target's counts among the columns'
 
 
-def read_part(
-    part: pd.DataFrame, names: list[str], target: str, roundings: dict[str, Rounding]
-) -> tuple[list[np.ndarray], np.ndarray]:
+@dataclass(frozen=True)
+class Layout:
+    """What every partition is read by: the columns, their kinds, the target's column and
+    the roundings."""
+
+    names: list[str]
+    kinds: list[str]
+    target: str
+    roundings: dict[str, Rounding]
+
+
+def read_part(part: pd.DataFrame, layout: Layout) -> tuple[list[np.ndarray], np.ndarray]:
     """The columns (rounded where asked) and the target of one partition, read as the
-    single-machine fit reads them."""
-    columns = _frames.read_columns(part[names]).all() if names else []
-    rounded = [
-        x if name not in roundings else roundings[name].apply(x)
-        for name, x in zip(names, columns, strict=True)
-    ]
-    return rounded, _frames.target_values(part[target], len(part))
+    single-machine fit reads them; rows whose target is missing are left out."""
+    y = _frames.target_values(part[layout.target], len(part)).values
+    kept = ~np.isnan(y)
+    columns = _frames.read_columns(part[layout.names])
+    out = []
+    for j, (name, kind) in enumerate(zip(layout.names, layout.kinds, strict=True)):
+        x = columns.read_as(j, kind)[kept]
+        out.append(x if name not in layout.roundings else layout.roundings[name].apply(x))
+    return out, y[kept]
 
 
 def tree(leaves: list[Any], merge: Callable[[Any, Any], Any]) -> Any:
@@ -49,50 +63,72 @@ def tree(leaves: list[Any], merge: Callable[[Any, Any], Any]) -> Any:
     return level[0]
 
 
-def guard(name: str, tables: list[dict], budget: int) -> None:
+def guard(name: str, entries: int, budget: int) -> None:
     """Stops the fit where a column's counts outgrow the budget, before they travel on."""
-    entries = sum(counted.entries(table) for table in tables)
     if entries * ENTRY_BYTES > budget:
         raise _errors.table_too_large(name, entries, budget)
 
 
+def _entries(counts: ColumnCounts | CategoryCounts) -> int:
+    if isinstance(counts, CategoryCounts):
+        return len(counts.labels)
+    return sum(counted.entries(table) for table in counts.tables())
+
+
 @dataclass(frozen=True)
 class PartCounts:
-    """What one partition, or several merged, contribute to a fit; `binary` says whether
-    every y was 0 or 1."""
+    """What one partition, or several merged, contribute to a fit: each column's counts,
+    the class totals, up to three of the smallest distinct targets (to tell the kind of
+    target) and how many rows had no target."""
 
-    columns: dict[str, ColumnCounts]
+    columns: dict[str, ColumnCounts | CategoryCounts]
     c0: int
     c1: int
-    binary: bool
+    seen: np.ndarray
+    target_missing: int
     budget: int
 
     def merge(self, other: PartCounts) -> PartCounts:
-        columns = {name: c.merge(other.columns[name]) for name, c in self.columns.items()}
-        for name, c in columns.items():
-            guard(name, c.tables(), self.budget)
-        c0, c1 = self.c0 + other.c0, self.c1 + other.c1
-        return PartCounts(columns, c0, c1, self.binary and other.binary, self.budget)
+        columns: dict[str, ColumnCounts | CategoryCounts] = {}
+        for name, c in self.columns.items():
+            columns[name] = c.merge(other.columns[name])  # type: ignore[arg-type]
+            guard(name, _entries(columns[name]), self.budget)
+        return PartCounts(
+            columns,
+            self.c0 + other.c0,
+            self.c1 + other.c1,
+            distinct_values(np.concatenate([self.seen, other.seen])),
+            self.target_missing + other.target_missing,
+            self.budget,
+        )
+
+    def entries(self) -> dict[str, int]:
+        """Each column's merged table size."""
+        return {name: _entries(c) for name, c in self.columns.items()}
 
 
 def count_part(
     part: pd.DataFrame,
-    names: list[str],
-    target: str,
+    layout: Layout,
     rule: TargetRule,
-    specials: dict[str, tuple[float, ...]],
-    roundings: dict[str, Rounding],
+    specials: dict[str, tuple[Any, ...]],
     budget: int,
 ) -> PartCounts:
-    """One partition's class counts per column, under the target rule."""
-    columns, y = read_part(part, names, target, roundings)
+    """One partition's class counts per column, under the target rule. Infinities are
+    counted apart, as special values, whether the fit keeps them as such or not."""
+    columns, y = read_part(part, layout)
     classes = rule.classes(y)
-    counts = {}
-    for name, x in zip(names, columns, strict=True):
-        counts[name] = counted.count_column(x, classes, specials.get(name, ()))
-        guard(name, counts[name].tables(), budget)
+    counts: dict[str, ColumnCounts | CategoryCounts] = {}
+    for name, kind, x in zip(layout.names, layout.kinds, columns, strict=True):
+        own = specials.get(name, ())
+        if kind == CATEGORICAL:
+            counts[name] = count_categories(x, classes)
+        else:
+            counts[name] = counted.count_column(x, classes, own + with_infinities(own))
+        guard(name, _entries(counts[name]), budget)
     ones = int(classes.sum())
-    return PartCounts(counts, len(classes) - ones, ones, is_binary(y), budget)
+    missing = len(part) - len(y)
+    return PartCounts(counts, len(classes) - ones, ones, distinct_values(y), missing, budget)
 
 
 def merge_parts(a: PartCounts, b: PartCounts) -> PartCounts:
@@ -105,9 +141,10 @@ def _targets_of(y: np.ndarray) -> dict:
 
 
 def target_counts(part: pd.DataFrame, target: str, budget: int) -> dict:
-    """The target of one partition counted per distinct value."""
-    table = _targets_of(_frames.target_values(part[target], len(part)))
-    guard("y", [table], budget)
+    """The target of one partition counted per distinct value (missing ones left out)."""
+    y = _frames.target_values(part[target], len(part)).values
+    table = _targets_of(y[~np.isnan(y)])
+    guard("y", counted.entries(table), budget)
     return table
 
 
@@ -116,21 +153,17 @@ def merge_guarded(name: str, budget: int) -> Callable[[dict, dict], dict]:
 
     def merge(a: dict, b: dict) -> dict:
         merged = counted.merge_counts(a, b)
-        guard(name, [merged], budget)
+        guard(name, counted.entries(merged), budget)
         return merged
 
     return merge
 
 
 def row_targets(
-    part: pd.DataFrame,
-    names: list[str],
-    target: str,
-    fitted: list[ColumnBins],
-    roundings: dict[str, Rounding],
+    part: pd.DataFrame, layout: Layout, fitted: list[ColumnBins]
 ) -> dict[str, list[dict]]:
     """The counted targets of each row of each column, and of the whole partition."""
-    columns, y = read_part(part, names, target, roundings)
+    columns, y = read_part(part, layout)
     out = {TOTALS: [_targets_of(y)]}
     for bins, x in zip(fitted, columns, strict=True):
         codes = bins.codes(x)
@@ -147,7 +180,8 @@ def merge_row_targets(budget: int) -> Callable[[dict, dict], dict]:
             merged[name] = [
                 counted.merge_counts(t, u) for t, u in zip(tables, b[name], strict=True)
             ]
-            guard("y" if name == TOTALS else name, merged[name], budget)
+            entries = sum(counted.entries(t) for t in merged[name])
+            guard("y" if name == TOTALS else name, entries, budget)
         return merged
 
     return merge

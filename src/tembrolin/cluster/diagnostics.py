@@ -12,28 +12,30 @@ from tembrolin import _errors, encoding
 from tembrolin._native import compare_counts, lorenz_counts
 from tembrolin.bins import FittedBins
 from tembrolin.cluster import dask, is_dask
-from tembrolin.cluster.counting import read_part
+from tembrolin.cluster.counting import Layout, read_part
 from tembrolin.cluster.fit import with_target
 
 
-def _transform_part(part: pd.DataFrame, fitted: FittedBins, metric: str) -> pd.DataFrame:
-    out = encoding.encode(fitted, part, metric)
+def _transform_part(
+    part: pd.DataFrame, fitted: FittedBins, metric: str, handle_unknown: str
+) -> pd.DataFrame:
+    out = encoding.encode(fitted, part, metric, handle_unknown)
     return pd.DataFrame(out, columns=fitted.names, index=part.index)
 
 
-def transform(fitted: FittedBins, X: Any, metric: str) -> Any:
+def transform(fitted: FittedBins, X: Any, metric: str, handle_unknown: str) -> Any:
     """`Binner.transform` partition by partition: a Dask DataFrame of the fitted columns."""
     fitted.aligned(X._meta)  # the column checks, on the client
     dtype = np.int64 if metric == "bin" else np.float64
     meta = pd.DataFrame({name: np.empty(0, dtype=dtype) for name in fitted.names})
-    return X.map_partitions(_transform_part, fitted, metric, meta=meta)
+    return X.map_partitions(_transform_part, fitted, metric, handle_unknown, meta=meta)
 
 
 def _bin_counts(part: Any, fitted: FittedBins) -> list[np.ndarray]:
     """The observations of each report row (totals excluded) of each column."""
     columns = fitted.aligned(part)
     return [
-        np.bincount(b.codes(x), minlength=b.missing_row + 1)
+        np.bincount(b.counted_codes(x), minlength=b.missing_row + 1)
         for b, x in zip(fitted.columns.values(), columns, strict=True)
     ]
 
@@ -64,11 +66,11 @@ def compare(fitted: FittedBins, reference: Any, current: Any, epsilon: float) ->
 
 def _class_counts(part: pd.DataFrame, fitted: FittedBins, target: str) -> list[np.ndarray]:
     """Per column, the class-0 and class-1 counts of each report row (totals excluded)."""
-    columns, y = read_part(part, fitted.names, target, {})
+    columns, y = read_part(part, Layout(fitted.names, fitted.kinds, target, {}))
     ones = fitted.target.classes(y).astype(np.float64)
     out = []
     for bins, x in zip(fitted.columns.values(), columns, strict=True):
-        codes = bins.codes(x)
+        codes = bins.counted_codes(x)
         c1 = np.bincount(codes, weights=ones, minlength=bins.missing_row + 1)
         c0 = np.bincount(codes, minlength=bins.missing_row + 1) - c1
         out.append(np.stack([c0, c1]).astype(np.int64))

@@ -11,13 +11,13 @@ from concurrent.futures import ThreadPoolExecutor
 from typing import Any
 
 import numpy as np
-import pandas as pd
 
-from tembrolin import _errors, counted, fitting
+from tembrolin import _errors, _frames, categories, counted, fitting
 from tembrolin.bins import ColumnBins, FittedBins
+from tembrolin.categories import CategoryCounts
 from tembrolin.cluster import counting, dask, is_dask
 from tembrolin.cluster.rounding import roundings as checked_roundings
-from tembrolin.request import FitRequest, fit_request
+from tembrolin.request import FitRequest, categorical_names, fit_request
 from tembrolin.target import TargetRule, decide
 
 DEFAULT_TABLE_BYTES = 256 * 2**20
@@ -34,13 +34,6 @@ def with_target(X: Any, y: Any) -> tuple[Any, list[str], str]:
     if not is_dask(y):
         raise _errors.dask_target(type(y).__name__)
     return X.assign(**{TARGET: y}), [str(c) for c in X.columns], TARGET
-
-
-def _check_numeric(frame: Any, names: list[str]) -> None:
-    for name in names:
-        dtype = frame.dtypes[name]
-        if not (pd.api.types.is_numeric_dtype(dtype) or pd.api.types.is_bool_dtype(dtype)):
-            raise _errors.not_numeric(name, dtype)
 
 
 def _budget(max_table_bytes: Any) -> int:
@@ -81,63 +74,74 @@ def fit(
     """
     budget = _budget(max_table_bytes)
     frame, names, target = with_target(X, y)
-    request = fit_request(params, names)
-    _check_numeric(frame, names)
-    roundings = checked_roundings(names, round_digits, round_grid)
+    meta = _frames.read_columns(frame._meta[names], categorical_names(params["categorical"]))
+    request = fit_request(params, names, meta.kinds)
+    floating = _frames.target_values(frame._meta[target], 0).floating
+    layout = counting.Layout(
+        names, meta.kinds, target, checked_roundings(names, round_digits, round_grid)
+    )
     parts = frame.to_delayed()
 
     def count(rule: TargetRule) -> counting.PartCounts:
         leaves = [
-            dask().delayed(counting.count_part)(
-                part, names, target, rule, request.special_values, roundings, budget
-            )
+            dask().delayed(counting.count_part)(part, layout, rule, request.special_values, budget)
             for part in parts
         ]
         return counting.tree(leaves, counting.merge_parts).compute()
 
-    def percentile() -> float:
+    def percentile(p: float) -> float:
         leaves = [dask().delayed(counting.target_counts)(part, target, budget) for part in parts]
         y_counts = counting.tree(leaves, counting.merge_guarded("y", budget)).compute()
-        return counted.percentile(y_counts, request.target_percentile)
+        return counted.percentile(y_counts, p)
 
     # Most targets are 0/1: counted as such at once, and again only if they were not.
     merged = count(TargetRule(True))
     if merged.c0 + merged.c1 == 0:
         raise _errors.no_rows()
-    rule = decide(merged.binary, request.target_threshold, percentile)
+    rule = decide(
+        merged.seen, floating, request.target_threshold, request.target_percentile, percentile
+    )
     if not rule.binary:
         merged = count(rule)
-    fitted = _fit_columns(request, merged, names, roundings)
+    fitted = _fit_columns(request, merged, layout)
     if not rule.binary:
-        leaves = [
-            dask().delayed(counting.row_targets)(part, names, target, fitted, roundings)
-            for part in parts
-        ]
+        leaves = [dask().delayed(counting.row_targets)(part, layout, fitted) for part in parts]
         targets = counting.tree(leaves, counting.merge_row_targets(budget)).compute()
         totals = targets[counting.TOTALS]
         fitted = [counted.with_target_summaries(b, targets[b.name] + totals) for b in fitted]
-    entries = {
-        name: sum(counted.entries(t) for t in c.tables()) for name, c in merged.columns.items()
-    }
-    return FittedBins({b.name: b for b in fitted}, True, rule, entries)
+    return FittedBins(
+        {b.name: b for b in fitted}, True, rule, merged.entries(), merged.target_missing
+    )
 
 
 def _fit_columns(
-    request: FitRequest, merged: counting.PartCounts, names: list[str], roundings: dict
+    request: FitRequest, merged: counting.PartCounts, layout: counting.Layout
 ) -> list[ColumnBins]:
     totals = fitting.totals_row(merged.c0, merged.c1)
+    n_rows = merged.c0 + merged.c1
 
     def fit_one(name: str) -> ColumnBins:
-        specials = request.special_values.get(name, ())
+        own = request.special_values.get(name, ())
+        rounding = layout.roundings.get(name)
+        described = None if rounding is None else rounding.describe()
+        counts = merged.columns[name]
+        if isinstance(counts, CategoryCounts):
+            share = request.settings.min_category_share
+            grouping = categories.group(counts, own, n_rows, share)
+            source = counted.CountsSource(
+                categories.column_counts(counts, grouping), grouping.special_codes
+            )
+            bins = fitting.fit_column(
+                name, source, totals, request.settings, grouping.special_codes
+            )
+            return categories.as_categories(bins, grouping)
+        counts = counts.kept(own)
+        specials = tuple(counts.special)
+        splits = request.user_splits_of(name)
+        source = counted.CountsSource(counts, specials)
         return fitting.fit_column(
-            name,
-            counted.CountsSource(merged.columns[name], specials),
-            totals,
-            request.settings,
-            specials,
-            request.user_splits_of(name),
-            roundings[name].describe() if name in roundings else None,
+            name, source, totals, request.settings, specials, splits, described
         )
 
     with ThreadPoolExecutor(max_workers=request.workers) as pool:
-        return list(pool.map(fit_one, names))
+        return list(pool.map(fit_one, layout.names))
