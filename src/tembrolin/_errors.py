@@ -157,3 +157,14 @@ def unknown_values(column: str, values: Iterable[object]) -> ValueError:
 
 def weights_not_supported() -> TypeError:
     return TypeError("fit no admite sample_weight: cada fila cuenta una vez")
+
+
+def duplicate_columns(columns: Iterable[str]) -> ValueError:
+    return ValueError(f"X tiene columnas con el mismo nombre: {_quoted(columns)}")
+
+
+def target_not_aligned() -> ValueError:
+    return ValueError(
+        "y no tiene las mismas filas que X (su índice o sus particiones difieren): "
+        "pase y como columna de X, o alinéelos antes"
+    )

@@ -30,13 +30,14 @@ class Columns:
     """The columns of X with their names and kinds, each read on demand (so that the
     threads that fit the columns also share the copying).
 
-    `named` is true when X carried string column names (a DataFrame); a 2-D array gets
-    the names x0, x1, ... and is matched to the fitted columns by position.
+    `labels` are a DataFrame's column labels as they are (strings, integers, tuples), by
+    which new data are matched to the fitted columns; a 2-D array has none, gets the
+    names x0, x1, ... and is matched by position.
     `read(j, kind)` gives column j as numbers (float64) or as labels (objects).
     """
 
     names: list[str]
-    named: bool
+    labels: list[Any] | None
     n_rows: int
     kinds: list[str]
     read_as: Callable[[int, str], np.ndarray]
@@ -92,17 +93,22 @@ def _array_columns(X: Any, categorical: Collection[str]) -> Columns:
             raise _errors.not_numeric(names[j], array.dtype)
         return np.ascontiguousarray(array[:, j], dtype=np.float64)
 
-    return Columns(names, False, array.shape[0], kinds, read_as)
+    return Columns(names, None, array.shape[0], kinds, read_as)
 
 
 def read_columns(X: Any, categorical: Collection[str] = ()) -> Columns:
     """Reads X (pandas, polars, or anything NumPy makes a 2-D array of); the columns named
     in `categorical` are read as labels whatever their dtype."""
-    frame = nw.from_native(X, eager_only=True, pass_through=True)
+    try:
+        frame = nw.from_native(X, eager_only=True, pass_through=True)
+    except nw.exceptions.DuplicateError as error:
+        raise _errors.duplicate_columns(_repeated(list(X.columns))) from error
     if not isinstance(frame, nw.DataFrame):
         return _array_columns(X, categorical)
     raw_names = list(frame.columns)
     names = [str(n) for n in raw_names]
+    if len(set(names)) < len(names):
+        raise _errors.duplicate_columns(_repeated(names))
     series = [frame.get_column(raw) for raw in raw_names]
     kinds = [_kind(s.dtype, name, categorical) for s, name in zip(series, names, strict=True)]
 
@@ -111,8 +117,11 @@ def read_columns(X: Any, categorical: Collection[str] = ()) -> Columns:
             return labels_of(series[j].to_numpy())
         return _series_to_float(series[j], names[j])
 
-    named = all(isinstance(name, str) for name in raw_names)
-    return Columns(names, named, len(frame), kinds, read_as)
+    return Columns(names, raw_names, len(frame), kinds, read_as)
+
+
+def _repeated(names: list[Any]) -> list[str]:
+    return [str(name) for name in dict.fromkeys(n for n in names if names.count(n) > 1)]
 
 
 def split_target(X: Any, name: str) -> tuple[Any, Any]:

@@ -204,7 +204,7 @@ class Binner(TransformerMixin, BaseEstimator):
     def _set_bins(self, fitted: FittedBins) -> Binner:
         self.bins_ = fitted
         self.n_features_in_ = len(fitted.columns)
-        if fitted.named:
+        if fitted.labels is not None:
             self.feature_names_in_ = np.asarray(fitted.names, dtype=object)
         else:
             self.__dict__.pop("feature_names_in_", None)

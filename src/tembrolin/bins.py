@@ -149,14 +149,15 @@ class ColumnBins:
 class FittedBins:
     """A whole fit: the bins of every column, in the fitted order, and the target rule.
 
-    `named` says whether the columns were fitted by name (a DataFrame), so that new data
-    are matched to them by name; a 2-D array's columns x0, x1, ... match by position.
+    `labels` are the fitted DataFrame's column labels as they were (strings, integers,
+    tuples), by which a new DataFrame is matched to the columns; a 2-D array's columns
+    x0, x1, ... have none, and new data are matched to them by position.
     `merged_entries` holds, after a cluster fit, each column's merged table size;
     `target_missing` counts the rows left out for a missing target.
     """
 
     columns: dict[str, ColumnBins]
-    named: bool
+    labels: tuple[Any, ...] | None
     target: TargetRule
     merged_entries: dict[str, int] | None = None
     target_missing: int = 0
@@ -186,7 +187,7 @@ class FittedBins:
             if len(input_features) != len(names):
                 raise _errors.column_count(len(input_features), len(names))
             given = [str(name) for name in input_features]
-            if self.named and given != names:
+            if self.labels is not None and given != names:
                 missing = [n for n in names if n not in given]
                 raise _errors.columns_differ(missing, [n for n in given if n not in names])
             names = given
@@ -195,12 +196,13 @@ class FittedBins:
     def aligned(self, X: Any) -> list[np.ndarray]:
         """The columns of X in the fitted order, by name when both sides have names."""
         columns = _frames.read_columns(X)
-        if columns.named and self.named:
-            missing = [name for name in self.columns if name not in columns.names]
-            extra = [name for name in columns.names if name not in self.columns]
+        if columns.labels is not None and self.labels is not None:
+            given = columns.labels
+            missing = [str(label) for label in self.labels if label not in given]
+            extra = [str(label) for label in given if label not in self.labels]
             if missing or extra:
                 raise _errors.columns_differ(missing, extra)
-            positions = [columns.names.index(name) for name in self.columns]
+            positions = [given.index(label) for label in self.labels]
         else:
             if len(columns.names) != len(self.columns):
                 raise _errors.column_count(len(columns.names), len(self.columns))

@@ -95,6 +95,19 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
     )
 
 
+def _labels(document: dict[str, Any], columns: list[ColumnBins]) -> tuple[Any, ...] | None:
+    """The column labels: a list stands for a tuple label (of a MultiIndex); files of the
+    first version only said whether the columns had names."""
+    if "column_labels" not in document:
+        return tuple(b.name for b in columns) if document["named_columns"] else None
+    labels = document["column_labels"]
+    return None if labels is None else tuple(_label(label) for label in labels)
+
+
+def _label(label: Any) -> Any:
+    return tuple(_label(part) for part in label) if isinstance(label, list) else label
+
+
 def _flat_lists(text: str) -> str:
     """Lists of numbers and words on one line each: one row per line reads better.
 
@@ -129,7 +142,8 @@ def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = N
             "threshold": _encode(fitted.target.threshold),
             "missing": fitted.target_missing,
         },
-        "named_columns": fitted.named,
+        # The DataFrame's column labels new data are matched by (null: by position).
+        "column_labels": None if fitted.labels is None else _encode(list(fitted.labels)),
         "columns": [_column_to_dict(bins) for bins in fitted.columns.values()],
     }
     text = _flat_lists(json.dumps(document, indent=1, allow_nan=False))
@@ -166,7 +180,7 @@ def load(source: str | Path) -> tuple[dict[str, Any], FittedBins]:
     rule = TargetRule(target["type"] == BINARY, _floats([target["threshold"]])[0])
     fitted = FittedBins(
         {bins.name: bins for bins in columns},
-        bool(document["named_columns"]),
+        _labels(document, columns),
         rule,
         target_missing=int(target.get("missing", 0)),
     )

@@ -138,4 +138,5 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
     with ThreadPoolExecutor(max_workers=request.workers) as pool:
         fitted = list(pool.map(fit_one, range(len(columns.names))))
     missing = int((~kept).sum())
-    return FittedBins({b.name: b for b in fitted}, columns.named, rule, target_missing=missing)
+    labels = None if columns.labels is None else tuple(columns.labels)
+    return FittedBins({b.name: b for b in fitted}, labels, rule, target_missing=missing)

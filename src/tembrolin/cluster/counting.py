@@ -30,9 +30,10 @@ TOTALS = "__totals__"  # the key of the whole target's counts among the columns'
 
 @dataclass(frozen=True)
 class Layout:
-    """What every partition is read by: the columns, their kinds, the target's column and
-    the roundings."""
+    """What every partition is read by: the columns' labels, names and kinds, the target's
+    column and the roundings."""
 
+    labels: list[Any]
     names: list[str]
     kinds: list[str]
     target: str
@@ -44,7 +45,7 @@ def read_part(part: pd.DataFrame, layout: Layout) -> tuple[list[np.ndarray], np.
     single-machine fit reads them; rows whose target is missing are left out."""
     y = _frames.target_values(part[layout.target], len(part)).values
     kept = ~np.isnan(y)
-    columns = _frames.read_columns(part[layout.names])
+    columns = _frames.read_columns(part[layout.labels])
     out = []
     for j, (name, kind) in enumerate(zip(layout.names, layout.kinds, strict=True)):
         x = columns.read_as(j, kind)[kept]

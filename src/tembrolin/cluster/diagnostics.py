@@ -66,7 +66,8 @@ def compare(fitted: FittedBins, reference: Any, current: Any, epsilon: float) ->
 
 def _class_counts(part: pd.DataFrame, fitted: FittedBins, target: str) -> list[np.ndarray]:
     """Per column, the class-0 and class-1 counts of each report row (totals excluded)."""
-    columns, y = read_part(part, Layout(fitted.names, fitted.kinds, target, {}))
+    labels = list(fitted.labels or fitted.names)
+    columns, y = read_part(part, Layout(labels, fitted.names, fitted.kinds, target, {}))
     ones = fitted.target.classes(y).astype(np.float64)
     out = []
     for bins, x in zip(fitted.columns.values(), columns, strict=True):
@@ -79,8 +80,8 @@ def _class_counts(part: pd.DataFrame, fitted: FittedBins, target: str) -> list[n
 
 def discrimination(fitted: FittedBins, X: Any, y: Any) -> pd.DataFrame:
     """`tembrolin.discrimination` on a Dask DataFrame, from each bin's class counts."""
-    frame, names, target = with_target(X, y)
-    fitted.aligned(frame._meta[names])
+    frame, labels, target = with_target(X, y)
+    fitted.aligned(frame._meta[labels])
     rows = []
     per_column = _summed(frame, _class_counts, fitted, target)
     for bins, (c0, c1) in zip(fitted.columns.values(), per_column, strict=True):

@@ -24,16 +24,27 @@ DEFAULT_TABLE_BYTES = 256 * 2**20
 TARGET = "__tembrolin_y__"
 
 
-def with_target(X: Any, y: Any) -> tuple[Any, list[str], str]:
-    """X with the target as a column, the names of the other columns, and the target's."""
+def with_target(X: Any, y: Any) -> tuple[Any, list[Any], str]:
+    """X with the target as a column, the labels of the other columns, and the target's."""
     if isinstance(y, str):
         if y not in X.columns:
             error = _errors.unknown_columns("y", [y])
             raise error
-        return X, [str(c) for c in X.columns if c != y], y
+        return X, [c for c in X.columns if c != y], y
     if not is_dask(y):
         raise _errors.dask_target(type(y).__name__)
-    return X.assign(**{TARGET: y}), [str(c) for c in X.columns], TARGET
+    return (
+        X.map_partitions(_beside, y, meta=X._meta.assign(**{TARGET: y._meta})),
+        list(X.columns),
+        TARGET,
+    )
+
+
+def _beside(part: Any, y: Any) -> Any:
+    """A partition with its target beside it, refused when their rows are not the same."""
+    if not part.index.equals(y.index):
+        raise _errors.target_not_aligned()
+    return part.assign(**{TARGET: y})
 
 
 def _budget(max_table_bytes: Any) -> int:
@@ -73,12 +84,13 @@ def fit(
         The bins of every column, as a fit of the whole table on one machine gives them.
     """
     budget = _budget(max_table_bytes)
-    frame, names, target = with_target(X, y)
-    meta = _frames.read_columns(frame._meta[names], categorical_names(params["categorical"]))
+    frame, labels, target = with_target(X, y)
+    meta = _frames.read_columns(frame._meta[labels], categorical_names(params["categorical"]))
+    names = meta.names
     request = fit_request(params, names, meta.kinds)
     floating = _frames.target_values(frame._meta[target], 0).floating
     layout = counting.Layout(
-        names, meta.kinds, target, checked_roundings(names, round_digits, round_grid)
+        labels, names, meta.kinds, target, checked_roundings(names, round_digits, round_grid)
     )
     parts = frame.to_delayed()
 
@@ -110,7 +122,7 @@ def fit(
         totals = targets[counting.TOTALS]
         fitted = [counted.with_target_summaries(b, targets[b.name] + totals) for b in fitted]
     return FittedBins(
-        {b.name: b for b in fitted}, True, rule, merged.entries(), merged.target_missing
+        {b.name: b for b in fitted}, tuple(labels), rule, merged.entries(), merged.target_missing
     )
 
 
