@@ -68,7 +68,11 @@ test-sanitize: $(VENV)/.deps
 	    TEMBROLIN_CHECKS_DIR=$(abspath build/sanitize) PYTHONPATH=$(abspath build/sanitize) \
 	    $(PY) -m pytest -p no:cacheprovider --capture=sys
 
-bench: $(VENV)/.built
+$(VENV)/.bench-deps: $(VENV)/.deps pyproject.toml
+	$(PY) -m pip install --quiet "optbinning>=0.19"
+	touch $@
+
+bench: $(VENV)/.built $(VENV)/.bench-deps
 	$(CMAKE) --preset bench -DTEMBROLIN_WERROR=$(WERROR) >/dev/null
 	$(CMAKE) --build --preset bench
 	build/bench/sort_gain

@@ -35,7 +35,7 @@ class Case:
 def benchmark_modules() -> list[str]:
     """The modules of this folder that define cases, in name order (the cluster bench has
     its own target, `make bench-dask`)."""
-    helpers = {"harness", "__main__", "data", "cluster"}
+    helpers = {"harness", "__main__", "data", "cluster", "quality"}
     found = pkgutil.iter_modules([str(Path(__file__).parent)])
     return sorted(f"bench.{m.name}" for m in found if m.name not in helpers)
 

@@ -75,6 +75,10 @@ CASES = {
         {"candidates": "neighbour", "special_values": [-999.0], "categorical": ["code"]},
     ),
     "binary-quantile-mean": ("binary", {"method": "quantile", "representative": "mean"}),
+    "binary-optimal": (
+        "binary",
+        {"method": "optimal", "monotonic_trend": "auto", "max_n_bins": 4, "max_pvalue": 0.1},
+    ),
     "binary-iqr-width": ("binary", {"method": "equal_width", "width_range": "iqr"}),
     "threshold": ("continuous", {"target_threshold": 0.5}),
     "continuous": (

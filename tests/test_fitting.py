@@ -12,6 +12,7 @@ import tembrolin as tb
 
 
 def splits_of(x, y, **params):
+    params = {"method": "mdlp", "monotonic_trend": None, **params}
     return tb.Binner(**params).fit(np.asarray(x, float).reshape(-1, 1), y).columns_["x0"].splits
 
 
@@ -81,7 +82,8 @@ def test_special_values_get_rows_and_stay_out_of_the_search():
     y = (rng.random(500) < x / 25).astype(float)
     x[:60] = -999.0
     y[:60] = 1.0
-    binner = tb.Binner(special_values={"x0": [-999.0, -1.0]}).fit(x.reshape(-1, 1), y)
+    params = {"method": "mdlp", "monotonic_trend": None, "special_values": {"x0": [-999.0, -1.0]}}
+    binner = tb.Binner(**params).fit(x.reshape(-1, 1), y)
     table = binner.table("x0").set_index("bin")
     assert table.loc["special -999", ["count", "events"]].tolist() == [60, 60]
     assert table.loc["special -1", "count"] == 0

@@ -7,27 +7,46 @@ from pathlib import Path
 from typing import Any
 
 import numpy as np
-import pandas as pd
 from sklearn.base import BaseEstimator, TransformerMixin
 
-from tembrolin import _errors, _frames, encoding, persistence, plots, tables
+from tembrolin import _errors, _frames, encoding, persistence
 from tembrolin.bins import FittedBins, fitted_bins
 from tembrolin.cluster import is_dask
+from tembrolin.reports import BinReports
 from tembrolin.request import METRICS, categorical_names, check_choice, fit_request
 from tembrolin.sample import fit_table
 from tembrolin.target import rule_for_sample
 
 
-class Binner(TransformerMixin, BaseEstimator):
+class Binner(TransformerMixin, BinReports, BaseEstimator):
     """Supervised binning of every column of a table against a 0/1 or continuous target.
 
     Parameters
     ----------
-    method : {"mdlp", "quantile", "equal_width"}, default "mdlp"
-        How each column is cut. "mdlp" searches cuts against the target; the others cut
-        by the values of the column alone.
+    method : {"optimal", "mdlp", "quantile", "equal_width"}, default "optimal"
+        How each column is cut. "optimal" groups `n_prebins` quantile pre-bins (a
+        categorical column's ordered categories) into the bins of highest information
+        value that keep every constraint below, found exactly by the native optimiser;
+        "mdlp" searches cuts against the target by minimum description length; the
+        others cut by the values of the column alone.
     min_bin_share : float, default 0.05
-        mdlp: every bin holds more than this share of the column's rows (0 to 0.5).
+        optimal, mdlp: every bin holds at least (mdlp: more than) this share of the
+        column's rows (0 to 0.5).
+    n_prebins : int, default 20
+        optimal: the number of quantile pre-bins (fewer where values tie).
+    objective : {"iv", "js"}, default "iv"
+        optimal: the total information value, or Jensen-Shannon divergence, maximised.
+    max_bin_share : float or None, default None
+        optimal: no bin holds more than this share of the column's rows.
+    min_n_bins, max_n_bins : int or None, default None
+        optimal: bounds on the number of regular bins.
+    min_event_rate_diff : float, default 0.0
+        optimal: neighbouring bins' event rates differ by at least this much.
+    max_pvalue : float or None, default None
+        optimal: neighbouring bins differ significantly: the two-sided p-value of the
+        pooled two-proportion z-test of their event rates is at most this.
+    min_bin_events, min_bin_non_events : int, default 0
+        optimal: every bin holds at least this many events, or non-events.
     alpha, beta : float, default 1.0
         mdlp: weights of the position cost and the structure cost of a cut.
     force_first_split : bool, default False
@@ -72,9 +91,15 @@ class Binner(TransformerMixin, BaseEstimator):
         What `transform` does with a value the fit never saw (a new category, or an
         infinity when the fit had none): a neutral row (WoE 0, the overall event rate,
         bin -1), or an error that names the column and the values.
-    monotonic_trend : {"ascending", "descending", "auto"} or None, default None
-        Merge adjacent bins until the event rates are monotone; "auto" takes the direction
-        from the sign of the column's Gini.
+    monotonic_trend : {"auto", "ascending", "descending", "peak", "valley", "auto_asc_desc"} \
+or None, default "auto"
+        The shape of the event rates over the bins; None for any. optimal: a constraint
+        of the search ("peak": rising then falling; "valley": the reverse;
+        "auto_asc_desc": the better of ascending and descending; "auto": that, unless a
+        peak or a valley carries a tenth more information value). Other methods: adjacent
+        bins are merged after the search until the rates are monotone ("auto" takes the
+        direction from the sign of the column's Gini). If no bins keep the constraints of
+        the optimal search, the column is one bin and the summary says so (`feasible`).
     metric : {"woe", "bin", "event_rate", "representative"}, default "woe"
         What `transform` puts in place of each value, unless it is given there.
     n_jobs : int or None, default None
@@ -105,14 +130,23 @@ class Binner(TransformerMixin, BaseEstimator):
     >>> y = (x > 2).astype(float)
     >>> binner = tb.Binner(min_bin_share=0.1).fit(x.reshape(-1, 1), y)
     >>> binner.table("x0")["bin"].tolist()
-    ['(-inf, 2.5]', '(2.5, inf)', 'missing', 'total']
+    ['(-inf, 2]', '(2, inf)', 'missing', 'total']
     """
 
     def __init__(
         self,
         *,
-        method: str = "mdlp",
+        method: str = "optimal",
         min_bin_share: float = 0.05,
+        n_prebins: int = 20,
+        objective: str = "iv",
+        max_bin_share: float | None = None,
+        min_n_bins: int | None = None,
+        max_n_bins: int | None = None,
+        min_event_rate_diff: float = 0.0,
+        max_pvalue: float | None = None,
+        min_bin_events: int = 0,
+        min_bin_non_events: int = 0,
         alpha: float = 1.0,
         beta: float = 1.0,
         force_first_split: bool = False,
@@ -130,12 +164,21 @@ class Binner(TransformerMixin, BaseEstimator):
         categorical: Sequence[str] | None = None,
         min_category_share: float = 0.01,
         handle_unknown: str = "neutral",
-        monotonic_trend: str | None = None,
+        monotonic_trend: str | None = "auto",
         metric: str = "woe",
         n_jobs: int | None = None,
     ) -> None:
         self.method = method
         self.min_bin_share = min_bin_share
+        self.n_prebins = n_prebins
+        self.objective = objective
+        self.max_bin_share = max_bin_share
+        self.min_n_bins = min_n_bins
+        self.max_n_bins = max_n_bins
+        self.min_event_rate_diff = min_event_rate_diff
+        self.max_pvalue = max_pvalue
+        self.min_bin_events = min_bin_events
+        self.min_bin_non_events = min_bin_non_events
         self.alpha = alpha
         self.beta = beta
         self.force_first_split = force_first_split
@@ -239,36 +282,6 @@ class Binner(TransformerMixin, BaseEstimator):
 
             return diagnostics.transform(fitted, X, metric, self.handle_unknown)
         return encoding.encode(fitted, X, metric, self.handle_unknown)
-
-    def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
-        """The names of the transformed columns: those of the fitted columns."""
-        return fitted_bins(self).names_out(input_features)
-
-    def table(self, column: str | int) -> pd.DataFrame:
-        """The bin table of one column (by name or position): see `tables.bin_table`."""
-        return tables.bin_table(fitted_bins(self).column(column))
-
-    def summary(self, sort_by: str | None = "iv") -> pd.DataFrame:
-        """One row per variable: bins, IV, AUC and Gini of the binned variable, share
-        missing, monotone event rate, the trend applied and the method's parameters.
-
-        Parameters
-        ----------
-        sort_by : str or None, default "iv"
-            The column to sort by, descending, so the strongest variables come first;
-            None keeps the fitted order.
-
-        Returns
-        -------
-        pandas.DataFrame
-            Indexed by variable.
-        """
-        return tables.summary(fitted_bins(self), self.get_params(), sort_by)
-
-    def plot(self, column: str | int, ax: Any = None) -> Any:
-        """Bars of each bin's share with its event rate on a second axis (matplotlib)."""
-        name = str(fitted_bins(self).column(column).name)
-        return plots.plot_bins(self.table(column), name, ax=ax)
 
     def to_json(self, path: str | Path | None = None) -> str:
         """The fitted binner as readable JSON, written to `path` when given."""

@@ -45,6 +45,15 @@ class Settings:
     iqr_k: float = 1.5
     monotonic_trend: str | None = None
     min_category_share: float = 0.01
+    n_prebins: int = 20
+    objective: str = "iv"
+    max_bin_share: float = 1.0
+    min_n_bins: int = 1
+    max_n_bins: int = 0  # no limit
+    min_event_rate_diff: float = 0.0
+    max_pvalue: float = 1.0
+    min_bin_events: int = 0
+    min_bin_non_events: int = 0
 
     @property
     def split_rule(self) -> tuple[str, int, str, float, float, float]:
@@ -79,7 +88,8 @@ class ColumnBins:
     when the fit saw them, are special values (rows of their own, out of the search). A
     categorical column's regular bins are the sets of labels in `categories`, `pooled`
     the rare ones the fit pooled into one group. `rounding` says how x was rounded before
-    the fit, if it was.
+    the fit, if it was. `feasible` is false when no bins kept every constraint of the
+    optimal search, and the column was left as one bin.
     """
 
     name: str
@@ -91,6 +101,7 @@ class ColumnBins:
     rounding: str | None = None
     categories: tuple[tuple[Any, ...], ...] | None = None
     pooled: tuple[Any, ...] = ()
+    feasible: bool = True
 
     @property
     def categorical(self) -> bool:

@@ -94,6 +94,11 @@ class Grouping:
         return table[codes]
 
     @property
+    def prebins(self) -> np.ndarray:
+        """The cut points between consecutive groups: each group a pre-bin of its own."""
+        return np.arange(len(self.groups) - 1, dtype=np.float64) + 0.5
+
+    @property
     def special_codes(self) -> tuple[float, ...]:
         return tuple(-1.0 - i for i in range(len(self.special_values)))
 

@@ -121,6 +121,10 @@ class CountsSource:
     counted: ColumnCounts
     special_values: tuple[float, ...]
 
+    @property
+    def n_rows(self) -> int:
+        return self.counted.n_rows
+
     def gini(self) -> float:
         counts = self.counted.regular
         if counts["c0"].sum() == 0 or counts["c1"].sum() == 0:
@@ -130,7 +134,7 @@ class CountsSource:
     def search(self, settings: Settings, direction: str | None) -> np.ndarray:
         counts = self.counted.regular
         if settings.method == "mdlp":
-            rule = settings.mdlp_rule(self.counted.n_rows, direction)
+            rule = settings.mdlp_rule(self.n_rows, direction)
             result = mdlp_fit_counts(counts, *rule, candidates=settings.candidates)
             right = result["summary"]["right"]
             return right[np.isfinite(right)]

@@ -14,7 +14,7 @@ from typing import Any, Protocol
 import numpy as np
 
 import _tembrolin
-from tembrolin import monotone
+from tembrolin import monotone, optimal
 from tembrolin.bins import ColumnBins, Representative, Settings
 
 NO_SPLITS = np.empty(0, dtype=np.float64)
@@ -24,6 +24,10 @@ CONTINUOUS_KEYS = ("target_mean", "target_p25", "target_median", "target_p75")
 
 class Source(Protocol):
     """One column's data as the fit reads it; special values are kept apart from the rest."""
+
+    @property
+    def n_rows(self) -> int:
+        """All the column's rows: regular, special and missing."""
 
     def gini(self) -> float:
         """The Gini of x against the classes, without special and missing values; NaN
@@ -86,26 +90,37 @@ def fit_column(
     special_values: tuple[float, ...] = (),
     user_splits: np.ndarray | None = None,
     rounding: str | None = None,
+    prebins: np.ndarray | None = None,
 ) -> ColumnBins:
     """Bins one column: the cut search (or the user's cuts), the trend, the core's report.
 
     With a trend, adjacent bins that break it are merged after the search and the report
-    is taken again over the cuts that remain.
+    is taken again over the cuts that remain; the optimal search keeps the trend itself,
+    over `prebins` when given (a categorical column's groups), else quantile pre-bins.
     """
+    optimal_search = user_splits is None and settings.method == "optimal"
     direction = settings.monotonic_trend
-    if direction == "auto":
+    if direction in ("auto", "auto_asc_desc") and not optimal_search:
         direction = direction_of(source.gini())
+    elif direction in ("peak", "valley") and not optimal_search:
+        direction = None  # a shape only the optimal search keeps
+    feasible = True
     if user_splits is not None:
-        # The core's check of custom cuts: finite and strictly increasing, or its message.
+        # The core's preparation of custom cuts: finite, ascending and unique.
         splits = _tembrolin.binning_splits(
             NO_SPLITS, "custom", 1, "full", 0.0, 1.0, 0.0, np.asarray(user_splits, dtype=np.float64)
         )
         method = "user"
+    elif optimal_search:
+        # The trend is a constraint of the search: nothing is merged after it.
+        found = optimal.optimal_cuts(source, settings, prebins)
+        splits, direction, feasible = found.splits, found.trend, found.feasible
+        method = settings.method
     else:
         splits = source.search(settings, direction)
         method = settings.method
     rows = source.rows(splits, settings.representative)
-    if direction is not None:
+    if direction is not None and not optimal_search:
         n_regular = len(splits) + 1
         merged = monotone.merge_violators(
             splits, rows["c0"][:n_regular], rows["c1"][:n_regular], direction
@@ -124,4 +139,6 @@ def fit_column(
         totals,
     ]
     all_rows = {key: np.concatenate([part[key] for part in parts]) for key in keys}
-    return ColumnBins(name, method, splits, special_values, direction, all_rows, rounding)
+    return ColumnBins(
+        name, method, splits, special_values, direction, all_rows, rounding, feasible=feasible
+    )

@@ -18,11 +18,13 @@ from tembrolin import _errors
 from tembrolin._frames import CATEGORICAL, NUMERIC
 from tembrolin.bins import Settings
 
-METHODS = ("mdlp", "quantile", "equal_width")
+METHODS = ("optimal", "mdlp", "quantile", "equal_width")
 CANDIDATES = ("boundary", "neighbour")
 REPRESENTATIVES = ("median", "mean")
 RANGES = ("full", "quantile", "iqr")
 TRENDS = ("ascending", "descending", "auto")
+SHAPES = ("peak", "valley", "auto_asc_desc")  # the optimal search only
+OBJECTIVES = ("iv", "js")
 METRICS = ("woe", "bin", "event_rate", "representative")
 UNKNOWNS = ("neutral", "error")
 MAX_BINS = 100_000
@@ -81,7 +83,9 @@ def _settings(params: Mapping[str, Any]) -> Settings:
     check_choice("candidates", params["candidates"], CANDIDATES)
     check_choice("representative", params["representative"], REPRESENTATIVES)
     check_choice("width_range", params["width_range"], RANGES)
-    check_choice("monotonic_trend", params["monotonic_trend"], (*TRENDS, None))
+    shapes = SHAPES if params["method"] == "optimal" else ()
+    check_choice("monotonic_trend", params["monotonic_trend"], (*TRENDS, *shapes, None))
+    check_choice("objective", params["objective"], OBJECTIVES)
     check_choice("metric", params["metric"], METRICS)
     check_choice("handle_unknown", params["handle_unknown"], UNKNOWNS)
     share = params["min_category_share"]
@@ -93,6 +97,7 @@ def _settings(params: Mapping[str, Any]) -> Settings:
     for argument in ("lower_quantile", "upper_quantile"):
         check_number(argument, params[argument], 0.0, 1.0, "un número entre 0 y 1")
     check_number("iqr_k", params["iqr_k"], 0.0, 1e300, "un número finito >= 0")
+    optimal = _optimal_settings(params)
     if not isinstance(params["force_first_split"], (bool, np.bool_)):
         error = _errors.out_of_range(
             "force_first_split", params["force_first_split"], "True o False"
@@ -113,7 +118,39 @@ def _settings(params: Mapping[str, Any]) -> Settings:
         iqr_k=float(params["iqr_k"]),
         monotonic_trend=params["monotonic_trend"],
         min_category_share=float(share),
+        **optimal,
     )
+
+
+def _optimal_settings(params: Mapping[str, Any]) -> dict[str, Any]:
+    """The optimal search's constraints, checked; None turns a constraint off."""
+    check_number("n_prebins", params["n_prebins"], 2, 1000, "un entero de 2 a 1000", True)
+    share = 1.0 if params["max_bin_share"] is None else params["max_bin_share"]
+    check_number("max_bin_share", share, 0.0, 1.0, "un número entre 0 y 1, o None")
+    low = 1 if params["min_n_bins"] is None else params["min_n_bins"]
+    high = 0 if params["max_n_bins"] is None else params["max_n_bins"]
+    check_number("min_n_bins", low, 1, MAX_BINS, "un entero positivo o None", True)
+    check_number(
+        "max_n_bins", high, 0 if high == 0 else low, MAX_BINS, "un entero >= min_n_bins", True
+    )
+    check_number(
+        "min_event_rate_diff", params["min_event_rate_diff"], 0.0, 1.0, "un número entre 0 y 1"
+    )
+    pvalue = 1.0 if params["max_pvalue"] is None else params["max_pvalue"]
+    check_number("max_pvalue", pvalue, 0.0, 1.0, "un número entre 0 y 1, o None")
+    for argument in ("min_bin_events", "min_bin_non_events"):
+        check_number(argument, params[argument], 0, math.inf, "un entero >= 0", True)
+    return {
+        "n_prebins": int(params["n_prebins"]),
+        "objective": params["objective"],
+        "max_bin_share": float(share),
+        "min_n_bins": int(low),
+        "max_n_bins": int(high),
+        "min_event_rate_diff": float(params["min_event_rate_diff"]),
+        "max_pvalue": float(pvalue),
+        "min_bin_events": int(params["min_bin_events"]),
+        "min_bin_non_events": int(params["min_bin_non_events"]),
+    }
 
 
 def _workers(n_jobs: Any) -> int:

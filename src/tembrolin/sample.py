@@ -56,6 +56,10 @@ class SampleSource:
     rows_of: Rows
     special_values: tuple[float, ...]
 
+    @property
+    def n_rows(self) -> int:
+        return len(self.rows_of.x)
+
     @cached_property
     def regular(self) -> Rows:
         if not self.special_values:
@@ -73,7 +77,7 @@ class SampleSource:
     def search(self, settings: Settings, direction: str | None) -> np.ndarray:
         x = self.regular.x
         if settings.method == "mdlp":
-            rule = settings.mdlp_rule(len(self.rows_of.x), direction)
+            rule = settings.mdlp_rule(self.n_rows, direction)
             # The classes are already 0/1, so the search sees the same classes as every report.
             report = mdlp_fit(
                 x, self.regular.classes.astype(np.float64), *rule, candidates=settings.candidates
@@ -111,7 +115,8 @@ def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> Column
     counts = categories.count_categories(rows.x, rows.classes)
     grouping = categories.group(counts, specials, len(rows.x), request.settings.min_category_share)
     source = SampleSource(replace(rows, x=grouping.codes(rows.x)), grouping.special_codes)
-    bins = fit_column(name, source, totals, request.settings, grouping.special_codes)
+    specials = grouping.special_codes
+    bins = fit_column(name, source, totals, request.settings, specials, prebins=grouping.prebins)
     return categories.as_categories(bins, grouping)
 
 

@@ -119,6 +119,7 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
 def _params_text(bins: ColumnBins, params: Mapping[str, Any]) -> str:
     """The parameters of the column's method, as the summary shows them."""
     names = {
+        "optimal": ("min_bin_share", "n_prebins", "objective", "max_n_bins", "max_pvalue"),
         "mdlp": ("min_bin_share", "alpha", "beta", "candidates"),
         "quantile": ("n_bins",),
         "equal_width": ("n_bins", "width_range"),
@@ -142,6 +143,7 @@ def summary_row(bins: ColumnBins, params: Mapping[str, Any]) -> dict[str, object
         "monotone": monotone.is_monotone(bins.rows["event_rate"][regular], count[regular]),
         "trend": bins.trend,
         "method": bins.method,
+        "feasible": bins.feasible,
         "params": _params_text(bins, params),
         **rounded,
     }

@@ -143,8 +143,9 @@ def _fit_columns(
             source = counted.CountsSource(
                 categories.column_counts(counts, grouping), grouping.special_codes
             )
+            specials = grouping.special_codes
             bins = fitting.fit_column(
-                name, source, totals, request.settings, grouping.special_codes
+                name, source, totals, request.settings, specials, prebins=grouping.prebins
             )
             return categories.as_categories(bins, grouping)
         counts = counts.kept(own)

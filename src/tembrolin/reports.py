@@ -1,0 +1,80 @@
+"""What a fitted binner shows: its bin tables, its summary, its plots, its output names."""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+from typing import Any
+
+import numpy as np
+import pandas as pd
+
+from tembrolin import plots, tables
+from tembrolin.bins import fitted_bins
+
+
+class BinReports:
+    """The reports of a fitted binner (`tembrolin.Binner` takes them from here)."""
+
+    def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
+        """The names of the transformed columns: those of the fitted columns.
+
+        Parameters
+        ----------
+        input_features : sequence of str, optional
+            Names to check against the fitted ones and to use instead.
+
+        Returns
+        -------
+        ndarray of str
+        """
+        return fitted_bins(self).names_out(input_features)
+
+    def table(self, column: str | int) -> pd.DataFrame:
+        """The bin table of one column: per bin, special value and missing, then the
+        totals: count, share, non-events, events, event rate, WoE, IV, representative
+        (and the target's statistics for a continuous target).
+
+        Parameters
+        ----------
+        column : str or int
+            The column, by name or position.
+
+        Returns
+        -------
+        pandas.DataFrame
+        """
+        return tables.bin_table(fitted_bins(self).column(column))
+
+    def summary(self, sort_by: str | None = "iv") -> pd.DataFrame:
+        """One row per variable: bins, IV, AUC and Gini of the binned variable, share
+        missing, monotone event rate, the trend applied and the method's parameters.
+
+        Parameters
+        ----------
+        sort_by : str or None, default "iv"
+            The column to sort by, descending, so the strongest variables come first;
+            None keeps the fitted order.
+
+        Returns
+        -------
+        pandas.DataFrame
+            Indexed by variable.
+        """
+        return tables.summary(fitted_bins(self), self.get_params(), sort_by)
+
+    def plot(self, column: str | int, ax: Any = None) -> Any:
+        """Bars of each bin's share with its event rate on a second axis (matplotlib).
+
+        Parameters
+        ----------
+        column : str or int
+            The column, by name or position.
+        ax : matplotlib Axes, optional
+            Where to draw; a new figure when not given.
+
+        Returns
+        -------
+        matplotlib Axes
+        """
+        name = str(fitted_bins(self).column(column).name)
+        return plots.plot_bins(self.table(column), name, ax=ax)
