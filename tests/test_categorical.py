@@ -74,7 +74,7 @@ def test_frames_of_every_kind_give_the_same_bins_and_json_keeps_label_types():
     for other in fits[1:]:
         for name in frame:
             pd.testing.assert_frame_equal(fits[0].table(name), other.table(name))
-    loaded = tb.Binner.from_json(fits[0].to_json())
+    loaded = tb.Binner.from_json_text(fits[0].to_json())
     assert {type(v) for s in loaded.columns_["code"].categories for v in s} == {int}
     assert {type(v) for s in loaded.columns_["flag"].categories for v in s} == {bool}
     assert loaded.columns_["home"].special_values == ("parents",)

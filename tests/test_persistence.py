@@ -70,4 +70,4 @@ FOREIGN = {
 @pytest.mark.parametrize("text,words", FOREIGN.values(), ids=FOREIGN)
 def test_foreign_json_is_refused(text, words):
     with pytest.raises(ValueError, match=words):
-        tb.Binner.from_json(text)
+        tb.Binner.from_json_text(text)
