@@ -35,6 +35,11 @@ def _encode(value: Any) -> Any:
     return value
 
 
+def _unsaveable(value: Any) -> Any:
+    """A value JSON cannot hold (a label that is a date, say) refused in the package's words."""
+    raise _errors.not_saveable(value)
+
+
 def _decode(value: Any) -> Any:
     """Parameters back: "inf", "-inf" and "nan" are floats (no parameter takes those words)."""
     if isinstance(value, str):
@@ -135,7 +140,7 @@ def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = N
         "column_labels": None if fitted.labels is None else _encode(list(fitted.labels)),
         "columns": [_column_to_dict(bins) for bins in fitted.columns.values()],
     }
-    text = _flat_lists(json.dumps(document, indent=1, allow_nan=False))
+    text = _flat_lists(json.dumps(document, indent=1, allow_nan=False, default=_unsaveable))
     if path is not None:
         Path(path).write_text(text + "\n", encoding="utf-8")
     return text
