@@ -48,10 +48,15 @@ inline void require_same_length(const py::array& a, const py::array& b, const ch
     if (a.size() != b.size()) throw std::invalid_argument(message);
 }
 
-// `value`: None means not given; anything else converts as float() would.
+// `value`: None means not given; anything else converts as float() would, and
+// what does not convert is the caller's type error, as for every other argument.
 inline std::optional<double> optional_value(const py::object& value) {
     if (value.is_none()) return std::nullopt;
-    return value.cast<double>();
+    try {
+        return value.cast<double>();
+    } catch (const py::cast_error&) {
+        throw py::type_error("value debe ser None o un número real");
+    }
 }
 
 // A new 1-D array that takes over the values' storage: no copy, and no fresh

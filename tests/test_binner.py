@@ -107,6 +107,24 @@ ERRORS = {
     ),
     "special-scalar": (refit(special_values=5), ValueError, "special_values debe ser una lista"),
     "alpha": (refit(alpha=-1), ValueError, "alpha debe ser"),
+    "quantile-text": (refit(lower_quantile="0.1"), ValueError, "lower_quantile debe ser"),
+    "iqr-k": (refit(iqr_k="x"), ValueError, "iqr_k debe ser"),
+    "huge-n-bins": (refit(n_bins=2**63), ValueError, "n_bins debe ser un entero de 1 a"),
+    "method-array": (refit(method=np.array(["mdlp"])), ValueError, "method debe ser"),
+    "force-text": (refit(force_first_split="no"), ValueError, "force_first_split debe ser"),
+    "special-set": (refit(special_values={1.0}), ValueError, "special_values debe ser una lista"),
+    "sort-by": (lambda b, X, y: b.fit(X, y).summary(sort_by="zz"), ValueError, "sort_by debe"),
+    "table-list": (lambda b, X, y: b.fit(X, y).table(["a"]), KeyError, "columna desconocida"),
+    "epsilon": (
+        lambda b, X, y: tb.stability(b.fit(X, y), X, X, epsilon=np.inf),
+        ValueError,
+        "epsilon debe ser",
+    ),
+    "duplicates": (
+        lambda b, X, y: b.fit(pd.concat([X, X[["age"]]], axis=1), y),
+        ValueError,
+        "columnas con el mismo nombre: 'age'",
+    ),
 }
 
 
@@ -117,10 +135,14 @@ def test_errors_name_the_column_or_argument(fitted, call, error, words):
         call(tb.Binner(), X, y)
 
 
-@pytest.mark.parametrize("cuts", [[np.inf], [3.0, 1.0], [2.0, 2.0]], ids=["inf", "order", "twice"])
-def test_core_errors_keep_their_messages(fitted, cuts):
+@pytest.mark.parametrize(
+    "cuts",
+    [[np.inf], [3.0, 1.0], [2.0, 2.0], None, ["a"]],
+    ids=["inf", "order", "twice", "none", "text"],
+)
+def test_user_splits_are_refused_naming_the_column(fitted, cuts):
     _, X, y = fitted
-    with pytest.raises(ValueError, match=r"^binning: los puntos de corte deben ser finitos, crec"):
+    with pytest.raises(ValueError, match=r"^user_splits\['age'\] debe ser una lista"):
         tb.Binner(user_splits={"age": cuts}).fit(X, y)
 
 

@@ -7,6 +7,7 @@ from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
 import _tembrolin as t
+from tembrolin import _native
 
 binary, continuous = t.binning_summary_binary, t.binning_summary_continuous
 NAN, INF = math.nan, math.inf
@@ -64,6 +65,26 @@ def splits(x, method="equal_width", n_bins=5, range="full", lq=0.0, uq=1.0, k=1.
 def test_splits_examples(args, expected):
     out = splits(*args)
     assert out == expected and np.signbit(out).tolist() == np.signbit(expected).tolist()
+
+
+def counted_splits(x, n_bins):
+    table = _native.value_counts(x, np.zeros(len(x), dtype=np.int32))
+    return _native.counted_binning_splits(
+        table["values"], table["c0"], "equal_width", n_bins, "full", 0.05, 0.95, 1.5
+    )
+
+
+WIDE = {"1e308": 1e308, "max": np.finfo(np.float64).max}
+
+
+@pytest.mark.parametrize("split", [splits, counted_splits], ids=["sample", "counted"])
+@pytest.mark.parametrize("bound", WIDE.values(), ids=WIDE)
+def test_equal_width_over_a_range_wider_than_a_double(split, bound):
+    out = np.asarray(split([-bound, bound], n_bins=10))
+    assert len(out) == 9 and np.isfinite(out).all() and (np.diff(out) > 0).all()
+    # A range that fits keeps i * width + lower, bit for bit.
+    lo, hi = -1.0, 3.1
+    assert list(split([lo, hi], n_bins=10)) == [i * ((hi - lo) / 10) + lo for i in range(1, 10)]
 
 
 @table(

@@ -126,3 +126,35 @@ def test_targets_read_by_their_values_and_type(y, kind):
     assert binner.summary().get("target_missing", pd.Series([0])).tolist() == [
         int(np.isnan(y.astype(float)).sum())
     ]
+
+
+@pytest.mark.parametrize(
+    "specials", [[1, 1], [1, 1.0], [-0.0, 0.0]], ids=["twice", "1-1.0", "zeros"]
+)
+def test_special_values_equal_as_numbers_are_one(specials):
+    x = np.repeat([0.0, 1.0, 2.0], 10)
+    y = np.tile([0.0, 1.0], 15)
+    bins = tb.Binner(special_values=specials).fit(x[:, None], y).columns_["x0"]
+    assert len(bins.special_values) == 1
+    assert bins.rows["count"][:-1].sum() == bins.rows["count"][-1] == 30
+
+
+def test_columns_are_matched_by_labels_of_any_type():
+    rng = np.random.default_rng(0)
+    X = pd.DataFrame(rng.normal(size=(300, 2)), columns=[0, ("a", 1)])
+    y = (X[0] + rng.normal(size=300) > 0).astype(int)
+    binner = tb.Binner().fit(X, y)
+    np.testing.assert_array_equal(binner.transform(X[[("a", 1), 0]]), binner.transform(X))
+    loaded = tb.Binner.from_json(binner.to_json())
+    np.testing.assert_array_equal(loaded.transform(X[[("a", 1), 0]]), binner.transform(X))
+    with pytest.raises(ValueError, match=r"faltan '0'.*sobran '1'"):
+        binner.transform(X.set_axis([1, ("a", 1)], axis=1))
+    assert tb.Binner().fit(X.to_numpy(), y).transform(X).shape == (300, 2)  # by position
+
+
+def test_integers_past_two_to_the_53_read_as_numpy_reads_them():
+    values = 2**60 + np.arange(200) * 2**12
+    y = (np.arange(200) % 3 == 0).astype(int)
+    arrow = pd.DataFrame({"v": pd.Series(values, dtype="int64[pyarrow]")})
+    fits = [tb.Binner().fit(X, y) for X in (arrow, pd.DataFrame({"v": values}))]
+    pd.testing.assert_frame_equal(fits[0].table("v"), fits[1].table("v"))

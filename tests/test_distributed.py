@@ -123,6 +123,9 @@ def test_target_as_a_dask_series_and_errors():
         tb.Binner().fit(X, y, max_table_bytes=10)
     with pytest.raises(ValueError, match="faltan 'debt'"):
         tb.Binner().fit(ddf, target).transform(ddf.drop(columns="debt"))
+    shifted = dd.from_pandas(pd.Series(y, name="y", index=np.arange(300) + 7), npartitions=2)
+    with pytest.raises(ValueError, match="y no tiene las mismas filas que X"):
+        tb.Binner().fit(ddf, shifted)
 
 
 @pytest.mark.usefixtures("client")

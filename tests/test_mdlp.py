@@ -282,13 +282,14 @@ def test_continuous_target_metadata():
 
 
 FULL = "mdlp_full_raw"
-CHECKS = {  # (function, length of x, monotonicity, keywords, message or None for RuntimeError)
+VALUE_TYPE = "^value debe ser None o un número real$"  # the one TypeError of the table
+CHECKS = {  # (function, length of x, monotonicity, keywords, message)
     "mdlp-length": ("mdlp", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
     "mdlp_full-length": ("mdlp_full", 1, 9, {}, "^mdlp_with_summary: x e y deben tener la misma"),
     "mdlp_raw-length": ("mdlp_raw", 1, 9, {}, "^mdlp: x e y deben tener la misma longitud$"),
     "length-first": (FULL, 1, 9, BAD, "^mdlp_full: x e y deben tener la misma"),
     "mono-second": (FULL, 2, 9, BAD, "^monotonicity debe"),
-    "value-third": (FULL, 2, 0, BAD, None),
+    "value-third": (FULL, 2, 0, BAD, VALUE_TYPE),
     "representative-case-sensitive": (FULL, 2, 0, BAD | dict(value=None), "^representative debe"),
     "preprocessing-last": (FULL, 2, 0, dict(percentile=500.0), "^preprocess_data: percentile"),
 }
@@ -296,5 +297,5 @@ CHECKS = {  # (function, length of x, monotonicity, keywords, message or None fo
 
 @pytest.mark.parametrize("name, n, mode, kwargs, message", CHECKS.values(), ids=CHECKS)
 def test_checks_in_order(name, n, mode, kwargs, message):
-    with pytest.raises(RuntimeError if message is None else ValueError, match=message):
+    with pytest.raises(TypeError if message == VALUE_TYPE else ValueError, match=message):
         getattr(t, name)([1.0, 2.0][:n], [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)

@@ -1,8 +1,11 @@
+from decimal import Decimal
+
 import numpy as np
 import pytest
 from bitwise import assert_same
 
 import _tembrolin as t
+from tembrolin import _native
 
 
 def test_module_docstring():
@@ -45,8 +48,24 @@ def test_value_conversion():
     assert list(t.compute_boundaries_raw(x, y, value=0)["c1"]) == [0, 0, 2]
     assert list(t.compute_boundaries_raw(x, y, value=None)["c1"]) == [0, 0, 1]
     assert list(t.compute_boundaries_raw(x, y, value=np.float32(7))["c1"]) == [0, 0, 1]
-    with pytest.raises(RuntimeError):
-        t.compute_boundaries_raw(x, y, value="1.0")
+    assert list(t.compute_boundaries_raw(x, y, value=Decimal(7))["c1"]) == [0, 0, 1]
+
+
+MDLP_ARGS = (0, 0, 0, 1.0, 1.0, False)
+VALUE_TAKERS = {
+    "preprocess_data_native": lambda v: t.preprocess_data_native([1.0], [0.5], value=v),
+    "compute_boundaries_raw": lambda v: t.compute_boundaries_raw([1.0], [0.5], value=v),
+    "mdlp_raw": lambda v: t.mdlp_raw([1.0], [0.5], *MDLP_ARGS, value=v),
+    "mdlp_full_raw": lambda v: t.mdlp_full_raw([1.0], [0.5], *MDLP_ARGS, value=v),
+    "mdlp_fit": lambda v: _native.mdlp_fit([1.0], [0.5], *MDLP_ARGS, value=v),
+}
+
+
+@pytest.mark.parametrize("bad", ["1.0", [1.0], 1j, 10**400], ids=["str", "list", "complex", "huge"])
+@pytest.mark.parametrize("call", VALUE_TAKERS.values(), ids=VALUE_TAKERS)
+def test_value_of_a_wrong_type_is_a_type_error(call, bad):
+    with pytest.raises(TypeError, match=r"^value debe ser None o un número real$"):
+        call(bad)
 
 
 @pytest.mark.parametrize("bad_sorted, accepted", [(None, False), (1, True), (np.bool_(True), True)])

@@ -140,11 +140,12 @@ def test_neighbour_is_the_core_report(pairs, params, value, percentile, represen
 BAD = {"value": "1", "representative": "Mean", "candidates": "Boundary", "percentile": 500.0}
 
 
-# Length of x, monotonicity, bad arguments left out by initial, message or None for RuntimeError.
+VALUE_TYPE = "^value debe ser None o un número real$"  # the one TypeError of the table
+# Length of x, monotonicity, bad arguments left out by initial, message.
 CHECKS = {
     "length": (1, 9, "", "^mdlp_full: x e y deben tener la misma longitud$"),
     "monotonicity": (2, 9, "", "^monotonicity debe estar en 0..3$"),
-    "value": (2, 0, "", None),
+    "value": (2, 0, "", VALUE_TYPE),
     "representative": (2, 0, "v", "^representative debe ser 'mean' o 'median'$"),
     "candidates": (2, 0, "vr", "^candidates debe ser 'boundary' o 'neighbour'$"),
     "preprocessing": (2, 0, "vrc", "^preprocess_data: percentile"),
@@ -155,11 +156,11 @@ CHECKS = {
 def test_checks_in_order(n, mode, fixed, message):
     # Each bad argument whose initial is in `fixed` is left out, so a later check fails.
     kwargs = {k: v for k, v in BAD.items() if k[0] not in fixed}
-    x, error = [1.0, 2.0][:n], RuntimeError if message is None else ValueError
+    x, error = [1.0, 2.0][:n], TypeError if message == VALUE_TYPE else ValueError
     with pytest.raises(error, match=message):
         _native.mdlp_fit(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)
     # The checks the core's own report shares fail there the same way.
-    if "candidates" not in (message or ""):
+    if "candidates" not in message:
         kwargs.pop("candidates", None)
         with pytest.raises(error, match=message):
             t.mdlp_full_raw(x, [0.5, 2.0], 0, mode, 0, 1.0, 1.0, False, **kwargs)

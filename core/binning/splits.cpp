@@ -106,13 +106,18 @@ SplitPoints equal_width_over(Range range, std::uint64_t n_bins) {
     if (n_bins == 1 || lo == hi) return {};
     SplitPoints out = reserve_split_points(n_bins);
     const auto bins = static_cast<double>(n_bins);
+    // Two finite bounds more than the largest double apart (so lo < 0 < hi): i
+    // widths could overflow too, so each cut weighs the bounds, each divided
+    // first; both terms stay within their bound and have opposite signs.
+    const bool overflows = std::isinf(hi - lo) && std::isfinite(lo) && std::isfinite(hi);
+    const double lo_part = lo / bins;
+    const double hi_part = hi / bins;
     // w: the width of one bin.
-    double w = (hi - lo) / bins;
-    // Two finite bounds more than the largest double apart: divide each first.
-    if (std::isinf(hi - lo) && std::isfinite(lo) && std::isfinite(hi)) w = hi / bins - lo / bins;
+    const double w = (hi - lo) / bins;
     for (std::uint64_t i = 1; i < n_bins; ++i) {
+        const auto at = static_cast<double>(i);
         // The product is rounded before the sum (the build forbids fused multiply-add).
-        const double e = static_cast<double>(i) * w + lo;
+        const double e = overflows ? lo_part * (bins - at) + hi_part * at : at * w + lo;
         if (std::isfinite(e) && (out.empty() || e > out.back())) out.push_back(e);
     }
     return out;

@@ -56,14 +56,18 @@ def labels_of(values: np.ndarray) -> np.ndarray:
 
 
 def _series_to_float(series: Any, name: str) -> np.ndarray:
-    if not series.dtype.is_numeric():
+    if not (series.dtype.is_numeric() or (name == "y" and series.dtype == nw.Boolean)):
         raise _errors.not_numeric(name, series.dtype)
-    # Nulls of nullable columns become NaN, the one missing value of the core.
-    series = series.cast(nw.Float64)
+    # NumPy's conversion, not the frame library's: integers past 2**53 round to the
+    # nearest double, as they do from a NumPy array, instead of being refused.
     values = series.to_numpy()
-    if values.dtype != np.float64:
-        values = np.where(series.is_null().to_numpy(), np.nan, values).astype(np.float64)
-    return np.ascontiguousarray(values, dtype=np.float64)
+    if values.dtype.kind in "biuf":
+        return np.ascontiguousarray(values, dtype=np.float64)
+    # Nulls of nullable columns become NaN, the one missing value of the core.
+    missing = series.is_null().to_numpy()
+    out = np.full(len(values), np.nan)
+    out[~missing] = values[~missing].astype(np.float64)
+    return out
 
 
 def _kind(dtype: Any, name: str, categorical: Collection[str]) -> str:
@@ -151,7 +155,7 @@ def target_values(y: Any, n_rows: int) -> TargetValues:
         if not (series.dtype.is_numeric() or series.dtype == nw.Boolean):
             raise _errors.y_not_numeric(series.dtype)
         floating = series.dtype.is_float()
-        values = _series_to_float(series.cast(nw.Float64), "y")
+        values = _series_to_float(series, "y")
     else:
         array = np.asarray(y)
         if array.shape[1:] == (1,):

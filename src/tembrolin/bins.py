@@ -176,7 +176,7 @@ class FittedBins:
         if isinstance(key, (int, np.integer)) and not isinstance(key, bool):
             if 0 <= key < len(self.columns):
                 return self.columns[self.names[key]]
-        elif key in self.columns:
+        elif isinstance(key, str) and key in self.columns:
             return self.columns[key]
         raise _errors.unknown_column(key, self.names)
 

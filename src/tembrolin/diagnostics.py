@@ -13,6 +13,7 @@ from tembrolin import _errors, _frames, tables
 from tembrolin.bins import FittedBins, fitted_bins
 from tembrolin.cluster import diagnostics as cluster_diagnostics
 from tembrolin.cluster import is_dask
+from tembrolin.request import check_number
 
 
 def _bin_positions(codes: np.ndarray, missing_row: int) -> np.ndarray:
@@ -69,6 +70,7 @@ def stability(
         Indexed by variable (and bin with `by_bin`), with columns `psi` and `ks`.
     """
     fitted = fitted_bins(binner)
+    check_number("epsilon", epsilon, 1e-300, 1.0, "un número positivo y finito, hasta 1")
     if is_dask(reference) or is_dask(current):
         results = cluster_diagnostics.compare(fitted, reference, current, epsilon)
     else:

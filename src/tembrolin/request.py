@@ -5,6 +5,7 @@ Every check raises the package's Spanish message naming the argument, before any
 
 from __future__ import annotations
 
+import itertools
 import math
 import os
 from collections.abc import Mapping, Sequence
@@ -24,11 +25,12 @@ RANGES = ("full", "quantile", "iqr")
 TRENDS = ("ascending", "descending", "auto")
 METRICS = ("woe", "bin", "event_rate", "representative")
 UNKNOWNS = ("neutral", "error")
+MAX_BINS = 100_000
 
 
 def check_choice(argument: str, value: object, allowed: Sequence[object]) -> None:
     """Refuses a value that is not one of `allowed`, naming the argument."""
-    if value not in allowed:
+    if not (value is None or isinstance(value, str)) or value not in allowed:
         raise _errors.choice(argument, value, [str(a) for a in allowed])
 
 
@@ -87,7 +89,15 @@ def _settings(params: Mapping[str, Any]) -> Settings:
     check_number("min_bin_share", params["min_bin_share"], 0.0, 0.5, "un número entre 0 y 0.5")
     for argument in ("alpha", "beta"):
         check_number(argument, params[argument], 0.0, math.inf, "un número >= 0")
-    check_number("n_bins", params["n_bins"], 1, math.inf, "un entero positivo", integer=True)
+    check_number("n_bins", params["n_bins"], 1, MAX_BINS, f"un entero de 1 a {MAX_BINS}", True)
+    for argument in ("lower_quantile", "upper_quantile"):
+        check_number(argument, params[argument], 0.0, 1.0, "un número entre 0 y 1")
+    check_number("iqr_k", params["iqr_k"], 0.0, 1e300, "un número finito >= 0")
+    if not isinstance(params["force_first_split"], (bool, np.bool_)):
+        error = _errors.out_of_range(
+            "force_first_split", params["force_first_split"], "True o False"
+        )
+        raise error
     return Settings(
         method=params["method"],
         min_bin_share=float(params["min_bin_share"]),
@@ -109,7 +119,7 @@ def _settings(params: Mapping[str, Any]) -> Settings:
 def _workers(n_jobs: Any) -> int:
     if n_jobs is None:
         return 1
-    if n_jobs == -1:
+    if isinstance(n_jobs, (int, np.integer)) and n_jobs == -1:
         return os.cpu_count() or 1
     check_number("n_jobs", n_jobs, 1, math.inf, "un entero positivo, -1 o None", True)
     return int(n_jobs)
@@ -123,9 +133,7 @@ def _is_number(value: Any) -> bool:
 
 def _values(argument: str, values: Any) -> tuple[Any, ...]:
     """A sequence of values given for one column, as a tuple; a lone value is refused."""
-    if isinstance(values, (str, bytes, Mapping)) or not isinstance(
-        values, (list, tuple, set, frozenset, np.ndarray)
-    ):
+    if not isinstance(values, (list, tuple, np.ndarray)):
         raise _errors.out_of_range(argument, values, "una lista de valores")
     return tuple(values.tolist() if isinstance(values, np.ndarray) else values)
 
@@ -157,8 +165,9 @@ def _per_column(
         unknown = [str(name) for name in value if name not in kind_of]
         if unknown:
             raise _errors.unknown_columns(argument, unknown)
+        named = {name: f"{argument}['{name}']" for name in value}
         return {
-            name: _column_values(f"{argument}['{name}']", _values(argument, v), kind_of[name])
+            name: _column_values(named[name], _values(named[name], v), kind_of[name])
             for name, v in value.items()
         }
     given = _values(argument, value)
@@ -201,6 +210,12 @@ def fit_request(params: Mapping[str, Any], names: list[str], kinds: list[str]) -
         error = _errors.out_of_range("user_splits", user, "un dict columna -> cortes")
         raise error
     user_splits = _per_column("user_splits", user, names, [NUMERIC] * len(names))
+    for name, splits in user_splits.items():
+        finite = all(math.isfinite(v) for v in splits)
+        if not (finite and all(a < b for a, b in itertools.pairwise(splits))):
+            rule = "una lista de cortes finitos y estrictamente crecientes"
+            error = _errors.out_of_range(f"user_splits['{name}']", list(splits), rule)
+            raise error
     categorical = [n for n, kind in zip(names, kinds, strict=True) if kind == CATEGORICAL]
     cut_by_user = [name for name in categorical if name in user_splits]
     if cut_by_user:

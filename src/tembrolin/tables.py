@@ -9,7 +9,7 @@ from typing import Any
 import numpy as np
 import pandas as pd
 
-from tembrolin import monotone
+from tembrolin import _errors, monotone
 from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.fitting import CONTINUOUS_KEYS
 
@@ -154,5 +154,8 @@ def summary(fitted: FittedBins, params: Mapping[str, Any], sort_by: str | None) 
     if fitted.target_missing:
         frame["target_missing"] = fitted.target_missing  # rows left out of every fit
     if sort_by is not None:
+        if not isinstance(sort_by, str) or sort_by not in frame.columns:
+            error = _errors.choice("sort_by", sort_by, list(frame.columns))
+            raise error
         frame = frame.sort_values(sort_by, ascending=False, kind="stable")
     return frame
