@@ -5,7 +5,6 @@ messages; every fit that succeeds must give tables whose counts add up."""
 from __future__ import annotations
 
 import json
-import time
 import warnings
 from typing import Any
 
@@ -14,7 +13,7 @@ import pandas as pd
 import polars as pl
 
 import tembrolin as tb
-from fuzz.verdict import Counts, foreign_error, table_faults
+from fuzz.verdict import Counts, foreign_error, table_faults, tally
 
 HOSTILE = [
     None,
@@ -189,14 +188,4 @@ def _describe(X: Any, params: dict[str, Any]) -> str:
 
 def run(seed: int, cases: int, seconds: float) -> Counts:
     """Up to `cases` cases (or `seconds` of them) drawn from `seed`."""
-    rng = np.random.default_rng(seed)
-    counts = Counts("paquete")
-    deadline = time.monotonic() + seconds
-    while counts.cases < cases and time.monotonic() < deadline:
-        outcome, failure = one_case(rng)
-        counts.cases += 1
-        counts.refusals += outcome == "refusal"
-        counts.successes += outcome == "fit"
-        if failure:
-            counts.failures.append(failure)
-    return counts
+    return tally("paquete", one_case, seed, cases, seconds)

@@ -4,7 +4,9 @@ whether a fitted binner's tables are consistent; the counts of a run."""
 from __future__ import annotations
 
 import re
+import time
 import traceback
+from collections.abc import Callable
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -79,3 +81,25 @@ class Counts:
             f"{self.name}: {self.cases} casos, {self.refusals} rechazos, "
             f"{self.successes} {success_word}, {len(self.failures)} fallos"
         )
+
+
+def tally(
+    name: str,
+    one_case: Callable[[np.random.Generator], tuple[str, str | None]],
+    seed: int,
+    cases: int,
+    seconds: float,
+) -> Counts:
+    """Runs `one_case` (which says "refusal" or a success, and the failure or None) up to
+    `cases` times or for `seconds`, drawing from `seed`."""
+    rng = np.random.default_rng(seed)
+    counts = Counts(name)
+    deadline = time.monotonic() + seconds
+    while counts.cases < cases and time.monotonic() < deadline:
+        outcome, failure = one_case(rng)
+        counts.cases += 1
+        counts.refusals += outcome == "refusal"
+        counts.successes += outcome != "refusal"
+        if failure:
+            counts.failures.append(failure)
+    return counts

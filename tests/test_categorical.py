@@ -145,7 +145,7 @@ def test_columns_are_matched_by_labels_of_any_type():
     y = (X[0] + rng.normal(size=300) > 0).astype(int)
     binner = tb.Binner().fit(X, y)
     np.testing.assert_array_equal(binner.transform(X[[("a", 1), 0]]), binner.transform(X))
-    loaded = tb.Binner.from_json(binner.to_json())
+    loaded = tb.Binner.from_json_text(binner.to_json())
     np.testing.assert_array_equal(loaded.transform(X[[("a", 1), 0]]), binner.transform(X))
     with pytest.raises(ValueError, match=r"faltan '0'.*sobran '1'"):
         binner.transform(X.set_axis([1, ("a", 1)], axis=1))

@@ -199,7 +199,8 @@ def unreadable_file(path: object, error: OSError) -> OSError:
         PermissionError: "no hay permiso para leerlo",
     }
     reason = reasons.get(type(error), f"no se puede leer (errno {error.errno})")
-    return type(error)(f"el archivo '{path}' {reason}")
+    shown = str(path) if len(str(path)) <= 80 else f"{str(path)[:77]}..."
+    return type(error)(f"el archivo '{shown}' {reason}")
 
 
 def not_utf8(path: object, position: int) -> ValueError:

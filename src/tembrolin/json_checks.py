@@ -129,7 +129,12 @@ def _described(schema: dict[str, Any]) -> str:
         return " o ".join(_TYPES[kind] for kind in kinds)
     if "enum" in schema:
         return " o ".join(json.dumps(value) for value in schema["enum"])
-    return "una etiqueta" if "label" in schema.get("$ref", "") else "un valor válido"
+    ref = schema.get("$ref", "")
+    return {
+        "labels": "una lista de etiquetas",
+        "label": "una etiqueta",
+        "floats": "una lista de números",
+    }.get(ref.rsplit("/", 1)[-1], "un valor válido")
 
 
 def _schema_refusal(error: jsonschema.ValidationError) -> ValueError:
