@@ -1,6 +1,6 @@
 """Funciones nativas del paquete tembrolin"""
 
-from typing import Any, Literal, SupportsFloat
+from typing import Any, Literal, SupportsFloat, TypedDict, Unpack
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -53,3 +53,30 @@ def counted_binning_splits(
     upper_quantile: float,
     k: float,
 ) -> NDArray[np.float64]: ...
+
+class _PartitionConstraints(TypedDict, total=False):
+    """The optional constraints that both optimal partitions take by keyword."""
+
+    monotonic_trend: Literal["ascending", "descending", "auto", "peak", "valley"] | None
+    min_bin_size: float
+    max_bin_size: float
+    min_n_bins: int
+    max_n_bins: int
+    min_rate_diff: float
+    max_pvalue: float
+
+def optimal_partition_binary(
+    c0: ArrayLike,
+    c1: ArrayLike,
+    objective: Literal["iv", "js"] = "iv",
+    *,
+    min_bin_events: float = 0.0,
+    min_bin_non_events: float = 0.0,
+    **constraints: Unpack[_PartitionConstraints],
+) -> dict[str, Any]: ...
+def optimal_partition_continuous(
+    count: ArrayLike,
+    sum: ArrayLike,
+    sum_sq: ArrayLike,
+    **constraints: Unpack[_PartitionConstraints],
+) -> dict[str, Any]: ...

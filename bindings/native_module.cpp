@@ -22,6 +22,9 @@
 // counts serve fits whose data are counted in parts, as on a cluster.
 
 namespace tembrolin::bindings {
+
+void register_optimal(py::module_& m);
+
 namespace {
 
 py::dict mdlp_fit(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
@@ -265,4 +268,5 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           py::arg("epsilon") = 1e-12,
           "PSI y KS a partir de los conteos por bin de ambas muestras (el bin de ausentes al "
           "final, si lo hay)");
+    register_optimal(m);
 }
