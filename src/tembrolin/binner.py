@@ -76,7 +76,8 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
     lower_quantile, upper_quantile, iqr_k : float, default 0.05, 0.95, 1.5
         The trimming and fencing of `width_range`.
     user_splits : mapping of column name to a sequence of cut points, default None
-        Columns cut where the user says instead of by `method`.
+        Columns cut where the user says instead of by `method`, and kept as given (no
+        trend merges them).
     special_values : sequence, or mapping of column name to one, default None
         Values (sentinels such as -999, or categories such as "desconocido") that get
         bins of their own and take no part in the cut search; a plain sequence applies to

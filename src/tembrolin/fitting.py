@@ -99,7 +99,8 @@ def fit_column(
     over `prebins` when given (a categorical column's groups), else quantile pre-bins.
     """
     optimal_search = user_splits is None and settings.method == "optimal"
-    direction = settings.monotonic_trend
+    # The user's own cuts are kept as given: no trend merges them.
+    direction = None if user_splits is not None else settings.monotonic_trend
     if direction in ("auto", "auto_asc_desc") and not optimal_search:
         direction = direction_of(source.gini())
     elif direction in ("peak", "valley") and not optimal_search:

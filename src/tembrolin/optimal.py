@@ -68,7 +68,7 @@ def optimal_cuts(
     c0 = rows["c0"][:n_pre].astype(np.float64)
     c1 = rows["c1"][:n_pre].astype(np.float64)
     if n_pre == 1 or (c0 + c1 > 0).sum() < 2:
-        return OptimalCuts(NO_SPLITS, settings.monotonic_trend, True)  # nothing to group
+        return OptimalCuts(NO_SPLITS, None, True)  # nothing to group
     n_rows = source.n_rows
     solve = partial(
         optimal_partition_binary,
@@ -94,5 +94,5 @@ def optimal_cuts(
         )
     )
     if not found["feasible"]:
-        return OptimalCuts(NO_SPLITS, settings.monotonic_trend, False)
+        return OptimalCuts(NO_SPLITS, None, False)
     return OptimalCuts(prebins[found["cuts"] - 1], found["trend"], True)

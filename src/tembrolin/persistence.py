@@ -60,6 +60,8 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
         "trend": bins.trend,
         # How x was rounded before a cluster fit; absent when it was not.
         **({} if bins.rounding is None else {"rounding": bins.rounding}),
+        # False when no bins kept the constraints of the optimal search; absent when true.
+        **({} if bins.feasible else {"feasible": False}),
         # A categorical column's bins are sets of labels, kept with their JSON types.
         **(
             {}
@@ -88,6 +90,7 @@ def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
         trend=data["trend"],
         rows=rows,
         rounding=data.get("rounding"),
+        feasible=data.get("feasible", True),
         categories=None if categories is None else tuple(map(tuple, categories)),
         pooled=tuple(data.get("pooled", ())),
     )
