@@ -41,8 +41,8 @@ py::dict compute_boundaries_raw(const carray<double>& x, const carray<double>& y
     CutPointTable table;
     {
         py::gil_scoped_release release;  // reads only the spans of x and y
-        const PreprocessedSample sample = preprocess_data(xs, ys, given, percentile);
-        table = tembrolin::compute_boundaries(sample.x, sample.y);
+        const SortedClasses sorted = sort_by_class(xs, ys, given, percentile);
+        table = candidate_cut_points(sorted.keys, CandidateRule::neighbour, {});
     }
     return columns(table, cut_point_form);
 }

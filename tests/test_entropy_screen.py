@@ -19,5 +19,5 @@ def test_screened_scan_gives_the_plain_scans_bits(seed):
     assert run.returncode == 0, run.stdout + run.stderr
     # A check that never reached the screen would prove nothing.
     screened = {line.split(":")[0]: int(line.split()[-2]) for line in run.stdout.splitlines()}
-    assert set(screened) == {"random", "constant", "mirrored", "drifting", "absurd"}
+    assert set(screened) == {"random", "constant", "mirrored", "drifting", "shifted", "absurd"}
     assert all(count > 0 for family, count in screened.items() if family != "absurd")

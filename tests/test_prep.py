@@ -37,6 +37,8 @@ CASES = {
     },
     "nan-value": ([1, 2, 3], [5, 6, 7], {"value": NAN}, [1, 2, 3], [0, 0, 0]),
     "signed-zero-ties": ([0.0, -0.0, 0.0], [1, 0, 0], {}, [0.0, 0.0, 0.0], [0, 0, 1]),
+    # A class-0 +0.0 ties a class-1 -0.0 and goes first, though its bits are larger.
+    "signed-zero-tie-across-classes": ([-0.0, 0.0], [1, 0], {}, [0.0, 0.0], [0, 1]),
 }
 
 

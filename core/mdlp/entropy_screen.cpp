@@ -40,6 +40,20 @@
 // then evaluated exactly in ascending order, so the lowest index still wins a
 // tie. Near the minimum G~ moves by about one bit per record, far above 2B, so
 // few cuts are kept: one or two in most segments.
+//
+// Why whole blocks may be skipped
+// -------------------------------
+// l0 -> f(l0 + l1) - f(l0) - f(l1) is nL times the binary entropy of l0 / nL, the
+// perspective of a concave function, so concave in (l0, l1); the right side is the
+// same function of (s0 - l0, s1 - l1). G is therefore concave, and over a box its
+// least value is at a corner. When the left counts of a block do not decrease
+// from record to record, every cut of the block lies in the box between the
+// counts of its first and last records, and G >= min over the corners of G >=
+// min over the corners of G~ - E. A block whose corners all have G~ above
+// low + 4B, low being the least G~ of an admissible cut met so far, holds only
+// cuts with G~ > low + 2B, none of which can be kept or lower the minimum; its
+// scores are not computed. A first look at one record per block finds a low
+// value early, so that most blocks far from the minimum are skipped.
 
 namespace tembrolin {
 namespace {
@@ -70,7 +84,7 @@ struct Block {
 
 struct BlockScreen {
     bool in_range;  // every left count within the segment's
-    double low;     // lowest score; infinite if no cut is admissible
+    double low;     // lowest score; infinite if no cut is admissible or the block is skipped
 };
 
 // Exact for 0 <= v < 2^52, by placing v in the mantissa of 2^52: AVX2 has no
@@ -102,9 +116,38 @@ struct BlockScreen {
 [[gnu::always_inline]] inline double k_log2_k(double k) { return k * approx_log2(k); }
 
 // Direction is the event-rate rule: 0 none, > 0 rising, < 0 falling.
+// G~ of a cut, or of a corner of a block's box, from its left counts.
+[[gnu::always_inline]] inline double approx_g(double l0, double l1, const Frame& frame) {
+    const double r0 = frame.s0 - l0;
+    const double r1 = frame.s1 - l1;
+    const double nL = l0 + l1;
+    const double nR = frame.total - nL;
+    return k_log2_k(nL) + k_log2_k(nR) - k_log2_k(l0) - k_log2_k(l1) - k_log2_k(r0) - k_log2_k(r1);
+}
+
+// Whether the block's cuts may all be left unscored: its left counts never
+// decrease, and every corner of their box has G~ above `skip_above`.
+inline bool skippable(const Block& block, std::size_t count, const Frame& frame,
+                      double skip_above) {
+    if (!(skip_above < infinity)) return false;
+    std::uint64_t decreasing = 0;
+    for (std::size_t j = 1; j < count; ++j) {
+        decreasing |= static_cast<std::uint64_t>(block.l0[j] < block.l0[j - 1]) |
+                      static_cast<std::uint64_t>(block.l1[j] < block.l1[j - 1]);
+    }
+    if (decreasing != 0) return false;
+    const double a0 = block.l0[0];
+    const double a1 = block.l1[0];
+    const double b0 = block.l0[count - 1];
+    const double b1 = block.l1[count - 1];
+    return approx_g(a0, a1, frame) > skip_above && approx_g(a0, b1, frame) > skip_above &&
+           approx_g(b0, a1, frame) > skip_above && approx_g(b0, b1, frame) > skip_above;
+}
+
 template <int Direction>
 [[gnu::always_inline]] inline BlockScreen screen_block(const CutPoint* records, std::size_t count,
-                                                       const Frame& frame, Block& block) {
+                                                       const Frame& frame, double skip_above,
+                                                       Block& block) {
     std::uint64_t out_of_range = 0;
     for (std::size_t j = 0; j < count; ++j) {
         const std::uint64_t a = static_cast<std::uint64_t>(records[j].c0) - frame.base0;
@@ -115,11 +158,11 @@ template <int Direction>
         block.l1[j] = small_to_double(b);
     }
     if (out_of_range != 0) return {false, infinity};
+    if (skippable(block, count, frame, skip_above)) return {true, infinity};
 
     for (std::size_t j = 0; j < count; ++j) {
         const double l0 = block.l0[j];
         const double l1 = block.l1[j];
-        const double r0 = frame.s0 - l0;
         const double r1 = frame.s1 - l1;
         const double nL = l0 + l1;
         const double nR = frame.total - nL;
@@ -128,8 +171,7 @@ template <int Direction>
         bool admissible = (nL > frame.minobs) & (nR > frame.minobs);
         if constexpr (Direction > 0) admissible &= r1 / nR >= l1 / nL;
         if constexpr (Direction < 0) admissible &= l1 / nL >= r1 / nR;
-        const double g =
-            k_log2_k(nL) + k_log2_k(nR) - k_log2_k(l0) - k_log2_k(l1) - k_log2_k(r0) - k_log2_k(r1);
+        const double g = approx_g(l0, l1, frame);
         // G is never negative, so the clamp only brings G~ closer.
         const double score = admissible ? (g > 0.0 ? g : 0.0) : infinity;
         block.score[j] = score;
@@ -144,25 +186,27 @@ template <int Direction>
     return {true, std::bit_cast<double>(low)};
 }
 
-using BlockScreener = BlockScreen (*)(const CutPoint*, std::size_t, const Frame&, Block&);
+using BlockScreener = BlockScreen (*)(const CutPoint*, std::size_t, const Frame&, double, Block&);
 
 template <int Direction>
 BlockScreen screen_block_baseline(const CutPoint* records, std::size_t count, const Frame& frame,
-                                  Block& block) {
-    return screen_block<Direction>(records, count, frame, block);
+                                  double skip_above, Block& block) {
+    return screen_block<Direction>(records, count, frame, skip_above, block);
 }
 
 #if defined(__x86_64__)
 template <int Direction>
 [[gnu::target("avx2")]] BlockScreen screen_block_avx2(const CutPoint* records, std::size_t count,
-                                                      const Frame& frame, Block& block) {
-    return screen_block<Direction>(records, count, frame, block);
+                                                      const Frame& frame, double skip_above,
+                                                      Block& block) {
+    return screen_block<Direction>(records, count, frame, skip_above, block);
 }
 
 template <int Direction>
 [[gnu::target("avx512f,avx512dq,prefer-vector-width=512")]] BlockScreen screen_block_avx512(
-    const CutPoint* records, std::size_t count, const Frame& frame, Block& block) {
-    return screen_block<Direction>(records, count, frame, block);
+    const CutPoint* records, std::size_t count, const Frame& frame, double skip_above,
+    Block& block) {
+    return screen_block<Direction>(records, count, frame, skip_above, block);
 }
 #endif
 
@@ -245,9 +289,14 @@ bool screen_segment(const CutPointTable& table, const SegmentSpan& segment,
     std::vector<double> scores;  // of the candidates, to drop them when the minimum falls
     double low = infinity;
     const CutPoint* records = table.data();
+    // The first look: the score of each block's first cut, by the same code.
+    for (std::uint64_t start = L + 1; start < R; start += block_size) {
+        const BlockScreen first = screen(records + start, 1, frame, infinity, block);
+        if (first.in_range) low = std::min(low, first.low);
+    }
     for (std::uint64_t start = L + 1; start < R; start += block_size) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block_size, R - start));
-        const BlockScreen result = screen(records + start, count, frame, block);
+        const BlockScreen result = screen(records + start, count, frame, low + 2.0 * margin, block);
         if (!result.in_range) {
             candidates.clear();
             return false;

@@ -43,8 +43,8 @@ std::vector<SegmentEvaluation> mdlp_core(std::span<const double> x, std::span<co
 std::vector<SegmentEvaluation> mdlp_raw_core(std::span<const double> x, std::span<const double> y,
                                              std::optional<double> value, double percentile,
                                              const MdlpParams& params) {
-    const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
-    return mdlp_core(sample.x, sample.y, params);
+    const SortedClasses sorted = sort_by_class(x, y, value, percentile);
+    return mdlp_search(candidate_cut_points(sorted.keys, CandidateRule::neighbour, {}), params);
 }
 
 }  // namespace tembrolin

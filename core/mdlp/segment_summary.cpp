@@ -10,7 +10,7 @@
 
 #include "mdlp/search.hpp"
 #include "sort/order_statistics.hpp"
-#include "sort/sorted_search.hpp"
+#include "sort/radix_sort.hpp"
 
 namespace tembrolin {
 namespace {
@@ -39,20 +39,24 @@ std::vector<std::uint64_t> accepted_cuts_by_value(const std::vector<SegmentEvalu
     return cuts;
 }
 
-// The sorted x of a plain sample.
-struct PlainSample {
-    std::span<const double> x;
+// The sorted x of a sample held as the order keys of its values, in the order
+// of the merge of the classes (where -0.0 and +0.0 tie, in either order).
+struct KeySample {
+    std::span<const std::uint64_t> keys;
 
-    std::size_t size() const { return x.size(); }
+    std::size_t size() const { return keys.size(); }
     // The first position at or after pos whose x is greater than v.
     std::size_t upper(std::size_t pos, double v) const {
-        return pos + count_elements<Side::at_or_below>(x.subspan(pos), v);
+        const auto rest = keys.subspan(pos);
+        const auto first_above = std::partition_point(
+            rest.begin(), rest.end(), [v](std::uint64_t key) { return from_order_key(key) <= v; });
+        return pos + static_cast<std::size_t>(first_above - rest.begin());
     }
-    double at(std::size_t i) const { return x[i]; }
+    double at(std::size_t i) const { return from_order_key(keys[i]); }
     // Adds x[pos] .. x[pos + count - 1] in ascending order from 0.0.
     double sum(std::size_t pos, std::size_t count) const {
         double total = 0.0;
-        for (const double v : x.subspan(pos, count)) total += v;
+        for (const std::uint64_t key : keys.subspan(pos, count)) total += from_order_key(key);
         return total;
     }
 };
@@ -168,21 +172,17 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
     return mdlp_on_table(candidate_cut_points(x, y, candidates), params);
 }
 
-std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
-                                            const MdlpResult& result,
-                                            Representative representative) {
-    return report_rows(PlainSample{sample.x}, result, sample.missing_c0, sample.missing_c1,
-                       representative);
-}
-
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
                                   const MdlpParams& params, Representative representative,
                                   CandidateRule candidates) {
-    const PreprocessedSample sample = preprocess_data(x, y, value, percentile);
-    MdlpResult mdlp = mdlp_with_summary(sample.x, sample.y, params, candidates);
-    std::vector<BinarySummaryRow> rows = fit_mdlp_full(sample, mdlp, representative);
-    return {std::move(mdlp.evaluations), std::move(rows), sample.counts};
+    SortedClasses sorted = sort_by_class(x, y, value, percentile);
+    // The merged sample goes to the sort's scratch, free again and already paid for.
+    const std::span<std::uint64_t> merged = sorted.keys.scratch().first(sorted.counts.n_used);
+    MdlpResult mdlp = mdlp_on_table(candidate_cut_points(sorted.keys, candidates, merged), params);
+    std::vector<BinarySummaryRow> rows =
+        report_rows(KeySample{merged}, mdlp, sorted.missing_c0, sorted.missing_c1, representative);
+    return {std::move(mdlp.evaluations), std::move(rows), sorted.counts};
 }
 
 MdlpFullResult mdlp_full_from_counts(const CountsView& counts, const MdlpParams& params,

@@ -45,13 +45,6 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
                              const MdlpParams& params,
                              CandidateRule candidates = CandidateRule::neighbour);
 
-// Recounts each segment on the sorted x of the sample, adds its share and
-// representative value, and appends the row of the missing bucket. A recount
-// that disagrees with the segments is an internal fault (std::logic_error).
-std::vector<BinarySummaryRow> fit_mdlp_full(const PreprocessedSample& sample,
-                                            const MdlpResult& result,
-                                            Representative representative);
-
 // Preprocessing, search, final segments and their report with the missing row.
 // The caller has checked that x and y have the same length.
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,

@@ -30,12 +30,12 @@ constexpr unsigned stop_walk = 2;
 // `keys` by `classify(target)`. Starts afresh; the result says whether the walk
 // went to the end.
 template <class Classify>
-bool split_by_class(std::span<const double> x, std::span<const double> y,
-                    PreprocessedSample& sample, std::vector<double>& missing_x_targets,
-                    ClassKeys& keys, Classify classify) {
-    sample = PreprocessedSample{};
+bool split_by_class(std::span<const double> x, std::span<const double> y, SortedClasses& sample,
+                    std::vector<double>& missing_x_targets, Classify classify) {
+    sample.counts = PreprocessingCounts{};
     sample.counts.n_input = x.size();
     missing_x_targets.clear();
+    ClassKeys& keys = sample.keys;
     keys.clear();
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double xi = x[i];
@@ -66,7 +66,7 @@ bool split_by_class(std::span<const double> x, std::span<const double> y,
     return true;
 }
 
-void tally_missing_x(const std::vector<double>& targets, PreprocessedSample& sample) {
+void tally_missing_x(const std::vector<double>& targets, SortedClasses& sample) {
     for (const double target : targets) {
         if (sample.counts.target_was_binary) {
             // Truncation toward zero, defined for every finite target: only 0
@@ -90,15 +90,14 @@ void tally_missing_x(const std::vector<double>& targets, PreprocessedSample& sam
 
 }  // namespace
 
-PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
-                                   std::optional<double> value, double percentile) {
-    PreprocessedSample sample;
+SortedClasses sort_by_class(std::span<const double> x, std::span<const double> y,
+                            std::optional<double> value, double percentile) {
+    SortedClasses sample{ClassKeys(x.size()), 0, 0, 0, {}};
     std::vector<double> missing_x_targets;
-    ClassKeys keys(x.size());
 
     // Most targets are already 0/1: try that first, with no copy of the targets.
     // -0.0 == 0.0, so a negative zero is class 0.
-    const bool binary = split_by_class(x, y, sample, missing_x_targets, keys, [](double t) {
+    const bool binary = split_by_class(x, y, sample, missing_x_targets, [](double t) {
         return static_cast<unsigned>(t == 1.0) +
                stop_walk * static_cast<unsigned>((t != 0.0) & (t != 1.0));
     });
@@ -115,23 +114,30 @@ PreprocessedSample preprocess_data(std::span<const double> x, std::span<const do
             threshold = percentile_of(targets, percentile);
         }
         // A y equal to the threshold is class 0.
-        split_by_class(x, y, sample, missing_x_targets, keys,
+        split_by_class(x, y, sample, missing_x_targets,
                        [threshold](double t) { return static_cast<unsigned>(t > threshold); });
         sample.counts.target_was_binary = false;
         sample.counts.threshold = threshold;
     }
     tally_missing_x(missing_x_targets, sample);
 
-    keys.sort();
-    const std::size_t kept = keys.class0().size() + keys.class1().size();
+    sample.keys.sort();
+    sample.counts.n_used = sample.keys.class0().size() + sample.keys.class1().size();
+    return sample;
+}
+
+PreprocessedSample preprocess_data(std::span<const double> x, std::span<const double> y,
+                                   std::optional<double> value, double percentile) {
+    const SortedClasses sorted = sort_by_class(x, y, value, percentile);
+    PreprocessedSample sample{
+        {}, {}, sorted.n_missing, sorted.missing_c0, sorted.missing_c1, sorted.counts};
     // Appended rather than resized: resizing would first zero every element.
-    sample.x.reserve(kept);
-    sample.y.reserve(kept);
-    merge_classes(keys, [&](std::uint64_t key, bool is_class1) {
+    sample.x.reserve(sorted.counts.n_used);
+    sample.y.reserve(sorted.counts.n_used);
+    merge_classes(sorted.keys, [&](std::uint64_t key, bool is_class1) {
         sample.x.push_back(from_order_key(key));
         sample.y.push_back(is_class1 ? 1 : 0);
     });
-    sample.counts.n_used = kept;
     return sample;
 }
 

@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "sort/radix_sort.hpp"
+
 namespace tembrolin {
 
 // How the raw observations were sorted into groups and the target binarised:
@@ -30,6 +32,24 @@ struct PreprocessedSample {
     std::uint64_t missing_c1 = 0;
     PreprocessingCounts counts;
 };
+
+// The kept observations as sorted keys of each class, not yet merged, with the
+// class tally of the observations whose x is missing and the counts above: what
+// a caller reads in order with merge_classes.
+struct SortedClasses {
+    ClassKeys keys;
+    std::uint64_t n_missing = 0;
+    std::uint64_t missing_c0 = 0;
+    std::uint64_t missing_c1 = 0;
+    PreprocessingCounts counts;
+};
+
+// Drops missing and infinite observations (counting them by kind), binarises a
+// continuous target at `value` or at the `percentile` of the kept targets, and
+// sorts the kept observations of each class by x.
+// The caller has checked that x and y have the same length.
+SortedClasses sort_by_class(std::span<const double> x, std::span<const double> y,
+                            std::optional<double> value, double percentile);
 
 // Drops missing and infinite observations (counting them by kind), binarises a
 // continuous target at `value` or at the `percentile` of the kept targets, and

@@ -67,6 +67,9 @@ class ClassKeys {
         return {buffer_.get() + back_, capacity_ - back_};
     }
 
+    // The second half of the allocation, free again once the keys are sorted.
+    std::span<std::uint64_t> scratch() { return {buffer_.get() + capacity_, capacity_}; }
+
     void sort() {
         const std::span<std::uint64_t> scratch(buffer_.get() + capacity_, capacity_);
         radix_sort({buffer_.get(), front_}, scratch);
@@ -81,18 +84,22 @@ class ClassKeys {
 };
 
 // Visits the sorted keys of both classes in ascending order of their values as
-// visit(key, is_class1). Values are compared as doubles, so -0.0 and +0.0 tie,
-// and on a tie class 0 goes first. Branch-free: the classes come in no
-// predictable order.
+// visit(key, is_class1). Values compare as doubles, so -0.0 and +0.0 tie, and on
+// a tie class 0 goes first. Branch-free: the classes come in no predictable order.
 template <class Visit>
 void merge_classes(const ClassKeys& keys, Visit visit) {
+    // Keys order as their values but for the one pair that ties: -0.0 sits just
+    // below +0.0. A class-0 +0.0 is compared as -0.0, so it goes first on that
+    // tie too, and the merge compares integers only.
+    constexpr std::uint64_t positive_zero_key = std::uint64_t{1} << 63;
     const std::span<const std::uint64_t> a = keys.class0();
     const std::span<const std::uint64_t> b = keys.class1();
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
-        const bool take0 = from_order_key(a[i]) <= from_order_key(b[j]);
-        visit(take0 ? a[i] : b[j], !take0);
+        const std::uint64_t key0 = a[i];
+        const bool take0 = key0 - (key0 == positive_zero_key ? 1 : 0) <= b[j];
+        visit(take0 ? key0 : b[j], !take0);
         i += take0 ? 1 : 0;
         j += take0 ? 0 : 1;
     }

@@ -76,6 +76,19 @@ Steps drifting_steps(Rng& rng, std::size_t size, std::int64_t top) {
     return steps;
 }
 
+// Class shares that change once, at a random place: a clear minimum, far from
+// most blocks of a long segment, which the screen may then skip whole.
+Steps shifted_steps(Rng& rng, std::size_t size, std::int64_t top) {
+    const auto shift = static_cast<std::size_t>(uniform(rng, 0, static_cast<std::int64_t>(size)));
+    Steps steps;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::int64_t many = uniform(rng, 0, top);
+        const std::int64_t few = uniform(rng, 0, top / 4);
+        steps.emplace_back(i < shift ? many : few, i < shift ? few : many);
+    }
+    return steps;
+}
+
 template <Steps (*make)(Rng&, std::size_t, std::int64_t)>
 CutPointTable table_of(Rng& rng, std::size_t size, std::int64_t top) {
     return cumulative(make(rng, size, top));
@@ -155,6 +168,7 @@ int main(int argc, char** argv) {
         {"constant", table_of<constant_steps>, 2, 3000},
         {"mirrored", table_of<mirrored_steps>, 2, 3000},
         {"drifting", table_of<drifting_steps>, 2, 3000},
+        {"shifted", table_of<shifted_steps>, 2, 20000},
         {"absurd", absurd_table, 70, 600},
     };
     for (const auto& family : families) {
