@@ -17,8 +17,9 @@ def main(selected: list[str]) -> None:
             rows.append(run(module, case, index))
             print(f"  done: {case.function} n={case.n}", file=sys.stderr, flush=True)
     print_table(rows)
-    if not selected or "scaling" in selected:
-        importlib.import_module("bench.scaling").main()
+    for own_table in ("scaling", "optimal"):
+        if not selected or own_table in selected:
+            importlib.import_module(f"bench.{own_table}").main()
 
 
 if __name__ == "__main__":
