@@ -17,9 +17,9 @@ def main(selected: list[str]) -> None:
             rows.append(run(module, case, index))
             print(f"  done: {case.function} n={case.n}", file=sys.stderr, flush=True)
     print_table(rows)
-    for table in ("scaling", "quality"):
-        if not selected or table in selected:
-            importlib.import_module(f"bench.{table}").main()
+    for own_table in ("scaling", "optimal", "quality"):
+        if not selected or own_table in selected:
+            importlib.import_module(f"bench.{own_table}").main()
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 """Funciones nativas del paquete tembrolin"""
 
-from typing import Any, Literal, SupportsFloat, TypedDict, Unpack
+import math
+from typing import Any, Literal, SupportsFloat
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -54,29 +55,31 @@ def counted_binning_splits(
     k: float,
 ) -> NDArray[np.float64]: ...
 
-class _PartitionConstraints(TypedDict, total=False):
-    """The optional constraints that both optimal partitions take by keyword."""
-
-    monotonic_trend: Literal["ascending", "descending", "auto", "peak", "valley"] | None
-    min_bin_size: float
-    max_bin_size: float
-    min_n_bins: int
-    max_n_bins: int
-    min_rate_diff: float
-    max_pvalue: float
+type _Trend = Literal["ascending", "descending", "auto", "peak", "valley"]
 
 def optimal_partition_binary(
     c0: ArrayLike,
     c1: ArrayLike,
     objective: Literal["iv", "js"] = "iv",
-    *,
+    monotonic_trend: _Trend | None = None,
+    min_bin_size: float = 0.0,
+    max_bin_size: float = math.inf,
+    min_n_bins: int = 1,
+    max_n_bins: int = 0,
+    min_rate_diff: float = 0.0,
+    max_pvalue: float = 1.0,
     min_bin_events: float = 0.0,
     min_bin_non_events: float = 0.0,
-    **constraints: Unpack[_PartitionConstraints],
 ) -> dict[str, Any]: ...
 def optimal_partition_continuous(
     count: ArrayLike,
     sum: ArrayLike,
     sum_sq: ArrayLike,
-    **constraints: Unpack[_PartitionConstraints],
+    monotonic_trend: _Trend | None = None,
+    min_bin_size: float = 0.0,
+    max_bin_size: float = math.inf,
+    min_n_bins: int = 1,
+    max_n_bins: int = 0,
+    min_rate_diff: float = 0.0,
+    max_pvalue: float = 1.0,
 ) -> dict[str, Any]: ...

@@ -3,6 +3,7 @@ defaults. stubtest sees no parameters of a pybind11 function (it has no text sig
 so they are read here from the signature line pybind11 puts first in each docstring."""
 
 import ast
+import math
 import re
 from pathlib import Path
 
@@ -21,6 +22,11 @@ STUBBED = {
 NO_DEFAULT = object()
 
 
+def default(node: ast.expr) -> object:
+    """A literal, or infinity as the module prints it (inf) and the stub writes it."""
+    return math.inf if ast.unparse(node) in ("inf", "math.inf") else ast.literal_eval(node)
+
+
 def parameters(args: ast.arguments) -> list[tuple[str | None, object]]:
     """(name, default) per parameter. A positional-only parameter, or one pybind11 left
     unnamed (arg0, arg1, ...), has no name a caller can use: None."""
@@ -29,7 +35,7 @@ def parameters(args: ast.arguments) -> list[tuple[str | None, object]]:
     return [
         (
             None if a in args.posonlyargs or re.fullmatch(r"arg\d+", a.arg) else a.arg,
-            d if d is NO_DEFAULT else ast.literal_eval(d),
+            d if d is NO_DEFAULT else default(d),
         )
         for a, d in zip(named, defaults, strict=True)
     ]

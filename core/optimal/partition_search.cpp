@@ -57,7 +57,7 @@ class Search {
         : table_(table),
           pre_bins_(table.pre_bins),
           trend_(trend),
-          test_{c.min_rate_diff, c.max_pvalue, binary},
+          test_(c.min_rate_diff, c.max_pvalue, binary),
           phases_(trend == Trend::peak || trend == Trend::valley ? 2 : 1),
           bounded_(c.max_n_bins > 0),
           buckets_(bounded_ ? std::min(static_cast<std::size_t>(c.max_n_bins), pre_bins_)
@@ -81,9 +81,12 @@ class Search {
             value_[s] = table_.cells[cell].term;
             bins_[s] = 1;
         }
+        // Without a p-value bound, a monotone trend (or none, without a rate gap) lets
+        // a predecessor's rate alone decide whether it may precede.
         const bool monotone = trend_ == Trend::ascending || trend_ == Trend::descending;
-        if (monotone && test_.max_pvalue >= 1.0) {
-            extend_monotone();
+        const bool free = trend_ == Trend::none && test_.min_rate_diff() == 0.0;
+        if ((monotone || free) && !test_.tests_pvalue()) {
+            extend_by_sweep();
         } else {
             extend_all_pairs();
         }
@@ -174,12 +177,12 @@ class Search {
         }
     }
 
-    // A monotone trend without a p-value bound: whether bin (h, i) may precede
-    // bin (i, j) depends on its rate alone and is monotone in both rates. So for
-    // each i both sides are sorted in the trend's order and swept together, the
-    // admitted predecessors growing, with the best of them kept per bucket.
-    void extend_monotone() {
-        const bool up = trend_ == Trend::ascending;
+    // Where whether bin (h, i) may precede bin (i, j) depends on their rates alone
+    // and is monotone in both: for each i both sides are sorted in the trend's
+    // order and swept together, the admitted predecessors growing, with the best
+    // of them kept per bucket. Without a trend every predecessor is admitted.
+    void extend_by_sweep() {
+        const bool up = trend_ != Trend::descending;
         std::vector<std::size_t> before;
         std::vector<std::size_t> after;
         std::vector<std::size_t> best(buckets_);

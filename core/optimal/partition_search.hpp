@@ -6,9 +6,10 @@
 // conventions are those of partition_problem.hpp.
 //
 // Cost: O(P^3) neighbour pairs in general, each relaxed once per phase and count;
-// with a monotone trend and no p-value bound, for each start i the bins ending at
-// i and those starting there are sorted by rate and swept together with a running
-// best, O(P^2 (log P + K)) for K counted bin numbers. Memory: O(P^2 K).
+// without a p-value bound, and with a monotone trend or with neither trend nor
+// rate gap, for each start i the bins ending at i and those starting there are
+// sorted by rate and swept together with a running best, O(P^2 (log P + K)) for
+// K counted bin numbers. Memory: O(P^2 K).
 
 #include <span>
 
