@@ -46,7 +46,7 @@ class Settings:
     monotonic_trend: str | None = None
     min_category_share: float = 0.01
     n_prebins: int = 20
-    objective: str = "iv"
+    objective: Literal["iv", "js"] = "iv"
     max_bin_share: float = 1.0
     min_n_bins: int = 1
     max_n_bins: int = 0  # no limit

@@ -12,7 +12,7 @@ from __future__ import annotations
 from collections.abc import Callable
 from dataclasses import dataclass, replace
 from functools import partial
-from typing import TYPE_CHECKING
+from typing import TYPE_CHECKING, Literal, cast
 
 import numpy as np
 
@@ -23,6 +23,7 @@ if TYPE_CHECKING:
     from tembrolin.fitting import Source
 
 NO_SPLITS = np.empty(0, dtype=np.float64)
+Shape = Literal["ascending", "descending", "auto", "peak", "valley"]  # the optimiser's
 
 
 @dataclass(frozen=True)
@@ -84,15 +85,12 @@ def optimal_cuts(
         min_bin_events=float(settings.min_bin_events),
         min_bin_non_events=float(settings.min_bin_non_events),
     )
-    found = (
-        _shape(solve)
-        if settings.monotonic_trend == "auto"
-        else solve(
-            monotonic_trend="auto"
-            if settings.monotonic_trend == "auto_asc_desc"
-            else settings.monotonic_trend
-        )
-    )
+    asked = settings.monotonic_trend
+    if asked == "auto":
+        found = _shape(solve)
+    else:
+        shape = "auto" if asked == "auto_asc_desc" else asked
+        found = solve(monotonic_trend=cast("Shape | None", shape))
     if not found["feasible"]:
         return OptimalCuts(NO_SPLITS, None, False)
     return OptimalCuts(prebins[found["cuts"] - 1], found["trend"], True)

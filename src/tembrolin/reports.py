@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from collections.abc import Sequence
+from collections.abc import Callable, Sequence
 from typing import Any
 
 import numpy as np
@@ -14,6 +14,8 @@ from tembrolin.bins import fitted_bins
 
 class BinReports:
     """The reports of a fitted binner (`tembrolin.Binner` takes them from here)."""
+
+    get_params: Callable[..., dict[str, Any]]  # the estimator's
 
     def get_feature_names_out(self, input_features: Sequence[str] | None = None) -> np.ndarray:
         """The names of the transformed columns: those of the fitted columns.
