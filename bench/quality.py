@@ -107,17 +107,20 @@ def same_problem_table() -> None:
         from optbinning import OptimalBinning  # noqa: PLC0415
     except ImportError:
         return
-    print("\nSame pre-bins, same constraints (min bin share 0.05, the trend ours chose):")
+    print("\nSame pre-bins, same constraints (min bin share 0.05, ascending or descending):")
     print(f"{'column':<34} {'our IV':>8} {'its IV':>8} {'ours ms':>8} {'its ms':>8} {'ratio':>7}")
     ratios = []
     for X, y in data_sets().values():
         for column in X:
-            binner = tb.Binner(method="optimal", monotonic_trend="auto").fit(X[[column]], y)
+            params = {"method": "optimal", "monotonic_trend": "auto_asc_desc"}
+            binner = tb.Binner(**params).fit(X[[column]], y)
             bins = binner.columns_[column]
             trend = bins.trend
             x = X[column].to_numpy(dtype=float)
             prebins = tb.Binner(method="quantile", n_bins=20).fit(X[[column]], y)
             splits = prebins.columns_[column].splits
+            if len(splits) < 2:
+                continue  # nothing to group
             regular = prebins.table(column).iloc[: len(splits) + 1]
             c0, c1 = regular["non_events"].to_numpy(float), regular["events"].to_numpy(float)
             start = time.perf_counter()
@@ -130,7 +133,9 @@ def same_problem_table() -> None:
                 warnings.simplefilter("ignore")
                 model = OptimalBinning(
                     name=column,
-                    user_splits=splits,
+                    # Its bins are closed on the left: the next double up puts each value
+                    # in the bin ours puts it in.
+                    user_splits=np.nextafter(splits, np.inf),
                     min_bin_size=0.05,
                     monotonic_trend=trend,
                     max_n_prebins=len(splits) + 1,
@@ -144,7 +149,10 @@ def same_problem_table() -> None:
                 f"{column:<34} {our_iv:8.4f} {its_iv:8.4f} {mine * 1e3:8.3f} "
                 f"{theirs * 1e3:8.1f} {theirs / mine:7.0f}x"
             )
-    print(f"median speed-up per column: {np.median(ratios):.0f}x")
+    print(
+        f"speed-up per column (our optimiser against its whole fit on the given pre-bins): "
+        f"median {np.median(ratios):.0f}x, smallest {min(ratios):.0f}x"
+    )
 
 
 def regular_iv(x: np.ndarray, y: np.ndarray, splits: np.ndarray) -> float:
