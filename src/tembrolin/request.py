@@ -187,6 +187,10 @@ def _column_values(argument: str, values: tuple[Any, ...], kind: str) -> tuple[A
             raise _errors.nan_given(argument)
     elif any(v is None for v in values):
         raise _errors.nan_given(argument)
+    else:
+        wrong = [v for v in values if not isinstance(v, (str, int, float, np.generic))]
+        if wrong:
+            raise _errors.out_of_range(argument, wrong[0], "una lista de categorías")
     return values
 
 
