@@ -44,6 +44,27 @@ def test_input_kinds_give_the_same_bins(fitted):
     np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
 
 
+def test_nulls_and_target_forms_are_read_alike():
+    # Nulls of a nullable column are missing values; y as a column, or as booleans.
+    X = pd.DataFrame({"a": pd.array([1, 2, None, 4] * 10, dtype="Int64")})
+    y = np.array([0.0, 1.0, 1.0, 0.0] * 10)
+    binner = tb.Binner(method="quantile", n_bins=2)
+    for X_form, y_form in ((X, y.reshape(-1, 1)), (pl.from_pandas(X), pd.Series(y > 0))):
+        table = binner.fit(X_form, y_form).table("a")
+        assert table["count"].tolist() == [20, 10, 10, 40]
+        assert table["events"].tolist() == [10, 0, 10, 20]
+    # One class only: no Lorenz curve, so no AUC or Gini.
+    for one_class in (np.zeros(40), np.ones(40)):
+        assert binner.fit(X, one_class).summary()[["auc", "gini"]].isna().all(axis=None)
+
+
+def test_refit_forgets_what_the_last_fit_had(fitted):
+    _, X, y = fitted
+    binner = tb.Binner().fit(X, y)
+    binner.fit(X.to_numpy(), y)
+    assert not hasattr(binner, "feature_names_in_") and not hasattr(binner, "merged_entries_")
+
+
 def test_threads_give_the_same_result(fitted):
     _, X, y = fitted
     X = pd.concat([X.add_suffix(f"_{i}") for i in range(4)], axis=1)
@@ -59,6 +80,17 @@ def test_set_output_and_pipeline(fitted):
     assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
 
 
+def test_integer_column_names_match_by_position_and_take_options():
+    X = pd.DataFrame({0: [1.0, 2.0, 3.0, 4.0, -1.0] * 8, 1: [5.0, 6.0, 7.0, 8.0, 9.0] * 8})
+    y = np.array([0.0, 0.0, 1.0, 1.0, 1.0] * 8)
+    binner = tb.Binner(special_values={0: [-1.0]}, user_splits={1: [6.5]}).fit(X, y)
+    assert list(binner.columns_) == ["0", "1"] and not hasattr(binner, "feature_names_in_")
+    assert binner.table(0)["bin"].tolist()[2] == "special -1"
+    assert binner.columns_["1"].splits.tolist() == [6.5]
+    renamed = X.set_axis(["a", "b"], axis=1)
+    np.testing.assert_array_equal(binner.transform(renamed), binner.transform(X.to_numpy()))
+
+
 def refit(**params):
     return lambda b, X, y: b.set_params(**params).fit(X, y)
 
@@ -68,6 +100,8 @@ ERRORS = {
     "y-length": (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
     "y-none": (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
     "y-nan": (lambda b, X, y: b.fit(X, np.where(y > 0, np.nan, y)), ValueError, "y contiene"),
+    "y-text": (lambda b, X, y: b.fit(X, pd.Series(["a"] * len(y))), ValueError, "y debe ser num"),
+    "y-name": (lambda b, X, _: b.fit(X, "bad"), ValueError, "y menciona columnas .*'bad'"),
     "unfitted": (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
     "unknown-column": (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "desconocida 'edad'"),
     "missing-column": (

@@ -179,3 +179,16 @@ def test_importing_tembrolin_imports_no_dask():
     code = "import sys, tembrolin; print(sorted(m for m in sys.modules if m.startswith('dask')))"
     out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, check=True)
     assert out.stdout.decode().strip() == "[]"
+
+
+@pytest.mark.parametrize("missing_in", ["reference", "current"])
+@pytest.mark.usefixtures("client")
+def test_cluster_stability_keeps_the_missing_bin_of_one_sample(hand_worked, missing_in):
+    binner, x, _ = hand_worked
+    with_nan, without = pd.DataFrame({"x": x}), pd.DataFrame({"x": x[:-2]})
+    samples = (with_nan, without) if missing_in == "reference" else (without, with_nan)
+    one = tb.stability(binner, *samples, by_bin=True)
+    many = tb.stability(binner, *(dd.from_pandas(s, npartitions=2) for s in samples), by_bin=True)
+    pd.testing.assert_frame_equal(many, one)
+    counts = one.loc[("x0", "missing"), ["count_reference", "count_current"]].tolist()
+    assert counts == ([2, 0] if missing_in == "reference" else [0, 2])

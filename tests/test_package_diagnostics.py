@@ -57,3 +57,15 @@ def test_plots_draw_every_bin(fitted):
     ax = tb.plot_lorenz(binner, X, y)
     assert len(ax.get_lines()) == 3
     mpl.pyplot.close("all")
+
+
+def test_plot_draws_special_and_missing_bars_apart(hand_worked):
+    ax = hand_worked[0].plot("x0")
+    assert [bar.get_height() for bar in ax.patches] == [0.4, 0.4, 0.1, 0.1]
+    grey = [bar.get_facecolor() == mpl.colors.to_rgba("#b0b0b0") for bar in ax.patches]
+    assert grey == [False, False, True, True]
+    # The line joins the two ordered bins; special and missing rates are points apart.
+    line, points = ax.figure.axes[1].get_lines()
+    assert line.get_xydata().tolist() == [[0.0, 0.25], [1.0, 0.75]]
+    assert points.get_xydata().tolist() == [[2.0, 0.0], [3.0, 1.0]]
+    mpl.pyplot.close("all")

@@ -71,3 +71,12 @@ FOREIGN = {
 def test_foreign_json_is_refused(text, words):
     with pytest.raises(ValueError, match=words):
         tb.Binner.from_json(text)
+
+
+def test_array_fit_reloaded_takes_a_frame_by_position(hand_worked):
+    binner, x, _ = hand_worked
+    loaded = tb.Binner.from_json(binner.to_json())
+    frame = pd.DataFrame({"income": x})
+    np.testing.assert_array_equal(loaded.transform(frame), binner.transform(x.reshape(-1, 1)))
+    assert not hasattr(loaded, "feature_names_in_")
+    pd.testing.assert_frame_equal(loaded.table("x0"), binner.table("x0"))

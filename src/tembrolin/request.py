@@ -112,10 +112,11 @@ def _per_column(argument: str, value: Any, names: list[str]) -> dict[str, tuple[
     if value is None:
         return {}
     per_column = value if isinstance(value, Mapping) else dict.fromkeys(names, value)
-    unknown = [str(name) for name in per_column if name not in names]
+    # Columns are known by their names as text: a frame's column 0 is "0".
+    unknown = [str(name) for name in per_column if str(name) not in names]
     if unknown:
         raise _errors.unknown_columns(argument, unknown)
-    floats = {name: tuple(map(float, values)) for name, values in per_column.items()}
+    floats = {str(name): tuple(map(float, values)) for name, values in per_column.items()}
     if any(math.isnan(v) for values in floats.values() for v in values):
         raise _errors.nan_given(argument)
     return floats
