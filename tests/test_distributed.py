@@ -143,6 +143,7 @@ BAD_OPTIONS = {
     "unknown-column": ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
     "no-digits": ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
     "negative-grid": ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
+    "zero-grid": ({"round_grid": {"age": 0.0}}, "round_grid\\['age'\\]"),
     "both": ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
     "no-budget": ({"max_table_bytes": 0}, "max_table_bytes"),
 }
@@ -154,6 +155,14 @@ def test_bad_dask_options_are_named(options, message):
     ddf = dd.from_pandas(X.assign(y=y), npartitions=2)
     with pytest.raises(ValueError, match=message):
         tb.Binner().fit(ddf, "y", **options)
+
+
+def test_smallest_roundings_are_accepted():
+    given = rounding.roundings(["a", "b"], {"a": 1}, {"b": 5e-324})
+    assert [r.describe() for r in given.values()] == [
+        "1 cifras significativas",
+        "múltiplos de 5e-324",
+    ]
 
 
 def _dying_partition(i, frame, flag):

@@ -124,6 +124,20 @@ def test_trend_makes_event_rates_monotone(x, seed, trend, method):
     assert (steps >= 0).all() if bins.trend == "ascending" else (steps <= 0).all()
 
 
+AUTO = {
+    "rising": ([1, 2, 3, 4], [0, 0, 1, 1], "ascending"),
+    "falling": ([1, 2, 3, 4], [1, 1, 0, 0], "descending"),
+    "gini-zero": ([1, 1, 2, 2], [0, 1, 0, 1], "ascending"),
+    "one-class": ([1, 2], [1, 1], "ascending"),
+}
+
+
+@pytest.mark.parametrize("x, y, trend", AUTO.values(), ids=AUTO)
+def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend):
+    binner = tb.Binner(monotonic_trend="auto", min_bin_share=0.0)
+    assert binner.fit(np.reshape(x, (-1, 1)), np.array(y, float)).columns_["x0"].trend == trend
+
+
 # (non-events, events) of each bin between the splits 1, 2, 3, ...; the splits that stay.
 MERGES = {
     # Equal rates are monotone both ways: nothing merges.

@@ -55,7 +55,10 @@ def test_plots_draw_every_bin(fitted):
     ax = binner.plot("x0")
     assert len(ax.patches) == len(binner.table("x0")) - 1
     ax = tb.plot_lorenz(binner, X, y)
-    assert len(ax.get_lines()) == 3
+    curve, _, diagonal = ax.get_lines()
+    assert (
+        curve.get_xydata()[[0, -1]].tolist() == diagonal.get_xydata().tolist() == [[0, 0], [1, 1]]
+    )
     mpl.pyplot.close("all")
 
 

@@ -61,6 +61,19 @@ def test_hand_worked_table_counts_the_special_and_missing_rows(hand_worked):
     # Scored by event rate, events beat non-events in 80 of 100 pairs and tie in 8.
     assert (row["n_bins"], row["share_missing"], row["monotone"]) == (2, 0.1, True)
     np.testing.assert_allclose(row[["iv", "auc", "gini"]].tolist(), [1.522664995908128, 0.84, 0.68])
+    assert "rounding" not in row  # only a cluster fit rounds
+
+
+def test_zigzag_table_without_missing_values():
+    # Rates 1/2, 0, 1: WoE 0, then ln((4.5/6) / (0.5/6)) = ln 9 and -ln 9.
+    x, y = np.repeat([1.0, 2.0, 3.0], 4), np.array([1, 1, 0, 0] + [0] * 4 + [1] * 4, float)
+    binner = tb.Binner(user_splits={"x0": [1.5, 2.5]}).fit(x.reshape(-1, 1), y)
+    table = binner.table("x0")
+    np.testing.assert_allclose(table["woe"][:3], [0.0, 2.1972245773362196, -2.1972245773362196])
+    missing = table.iloc[3]
+    assert (missing["count"], missing["event_rate"], missing["iv"]) == (0, 0.0, 0.0)
+    assert np.isnan(missing["representative"])
+    assert not binner.summary().loc["x0", "monotone"]
 
 
 columns = arrays(
