@@ -78,6 +78,10 @@ def test_set_output_and_pipeline(fitted):
     out = tb.Binner().set_output(transform="pandas").fit(X, y).transform(X)
     assert list(out.columns) == list(X.columns)
     assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
+    # An array's columns take the names given, a frame's must be its own.
+    given = tb.Binner().fit(X.to_numpy(), y).get_feature_names_out(["a", "b", "c"])
+    assert given.tolist() == ["a", "b", "c"]
+    assert tb.Binner().fit(X, y).get_feature_names_out(X.columns).tolist() == list(X.columns)
 
 
 def test_integer_column_names_match_by_position_and_take_options():
@@ -93,6 +97,10 @@ def test_integer_column_names_match_by_position_and_take_options():
 
 def refit(**params):
     return lambda b, X, y: b.set_params(**params).fit(X, y)
+
+
+def names_out(names):
+    return lambda b, X, y: b.fit(X, y).get_feature_names_out(names)
 
 
 ERRORS = {
@@ -114,6 +122,12 @@ ERRORS = {
         lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
         ValueError,
         "X tiene 2 columnas",
+    ),
+    "names-out-count": (names_out(["age"]), ValueError, "X tiene 1 columnas"),
+    "names-out-differ": (
+        names_out(["age", "income", "deuda"]),
+        ValueError,
+        "faltan 'debt'; sobran",
     ),
     "bad-method": (refit(method="tree"), ValueError, "method debe ser"),
     "special-unknown": (
