@@ -279,12 +279,16 @@ def main() -> int:
     survivors = []
     with tempfile.TemporaryDirectory(prefix="tembrolin-mutants-") as folder:
         root = Path(folder)
-        copy_ = root / "tembrolin"
+        package = root / "tembrolin"
         spec = importlib.util.find_spec("tembrolin")
         assert spec is not None and spec.submodule_search_locations, "tembrolin is not installed"
         installed = spec.submodule_search_locations[0]
-        shutil.copytree(installed, copy_, ignore=shutil.ignore_patterns("__pycache__"))
+        shutil.copytree(installed, package, ignore=shutil.ignore_patterns("__pycache__"))
         for module, (tree, found) in chosen.items():
+            target = package / module
+            if target.read_bytes() != (SOURCE / module).read_bytes():
+                sys.stderr.write(f"{module}: the installed copy is not the source: rebuild\n")
+                return 1
             if not found:
                 continue
             files = tests_for(module)
@@ -294,7 +298,6 @@ def main() -> int:
                 sys.stderr.write(f"{module}: the suite fails without a mutant\n")
                 return 1
             limit = 3 * (time.monotonic() - start) + 30
-            target = copy_ / module
             original = target.read_bytes()
             try:
                 for m in found:
