@@ -260,11 +260,11 @@ def main() -> int:
     if options.modules:
         paths = [p for p in paths if p in options.modules.split(",")]
     chosen = {}
-    rng = random.Random(options.seed)
     for module in paths:
         tree = ast.parse((SOURCE / module).read_text(encoding="utf-8"))
-        found = mutants(module, tree)
-        chosen[module] = (tree, [m for m in found if rng.random() < options.sample])
+        # Seeded per module: a module's sample does not depend on which others run.
+        rng = random.Random(f"{options.seed}:{module}")
+        chosen[module] = (tree, [m for m in mutants(module, tree) if rng.random() < options.sample])
     if options.list:
         for _, found in chosen.values():
             for m in found:

@@ -157,6 +157,17 @@ def test_bad_dask_options_are_named(options, message):
         tb.Binner().fit(ddf, "y", **options)
 
 
+@pytest.mark.parametrize("lone", [0.0, 1.0], ids=["one-non-event", "one-event"])
+@pytest.mark.usefixtures("client")
+def test_cluster_discrimination_of_a_lone_class(hand_worked, lone):
+    binner, x, _ = hand_worked
+    y = np.full(len(x), 1.0 - lone)
+    y[0] = lone
+    frame = pd.DataFrame({"x": x, "y": y})
+    many = tb.discrimination(binner, dd.from_pandas(frame, npartitions=2), "y")
+    pd.testing.assert_frame_equal(many, tb.discrimination(binner, frame[["x"]], y))
+
+
 def test_smallest_roundings_are_accepted():
     given = rounding.roundings(["a", "b"], {"a": 1}, {"b": 5e-324})
     assert [r.describe() for r in given.values()] == [

@@ -176,14 +176,14 @@ def test_is_monotone_on_flat_steps_and_empty_bins(rates, counts, expected):
 @pytest.mark.parametrize("share, cuts", [(0.24, [1.5]), (0.25, [])], ids=["cut", "too-small"])
 @pytest.mark.parametrize("source", ["sample", "counts"])
 def test_min_bin_share_is_a_share_of_every_row_special_values_included(share, cuts, source):
-    # 20 rows cut cleanly at 1.5 into halves of 10, beside 20 special rows: a bin must hold
-    # more than share * 40 rows, so 0.25 (10 rows) forbids the cut that 0.24 allows.
-    x = np.array([1.0] * 10 + [2.0] * 10 + [-999.0] * 20)
-    classes = np.array([0] * 10 + [1] * 10 + [0, 1] * 10, dtype=np.int32)
+    # 20 rows cut cleanly at 1.5 into halves of 10, beside 10 special and 10 missing rows: a
+    # bin must hold more than share * 40 rows, so 0.25 (10 rows) forbids the cut 0.24 allows.
+    x = np.array([1.0] * 10 + [2.0] * 10 + [-999.0] * 10 + [np.nan] * 10)
+    classes = np.array([0] * 10 + [1] * 10 + [0, 1] * 5 + [0] * 10, dtype=np.int32)
     if source == "sample":
         column = SampleSource(Rows(x, classes.astype(float), classes, False), (-999.0,))
     else:
         column = counted.CountsSource(counted.count_column(x, classes, (-999.0,)), (-999.0,))
-    totals = fitting.totals_row(20, 20)
+    totals = fitting.totals_row(25, 15)
     bins = fitting.fit_column("x", column, totals, Settings(min_bin_share=share), (-999.0,))
     assert bins.splits.tolist() == cuts

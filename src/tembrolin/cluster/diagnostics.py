@@ -62,9 +62,12 @@ def compare(fitted: FittedBins, reference: Any, current: Any, epsilon: float) ->
     return out
 
 
-def _class_counts(part: pd.DataFrame, fitted: FittedBins, target: str) -> list[np.ndarray]:
+def _class_counts(
+    part: pd.DataFrame, fitted: FittedBins, names: list[str], target: str
+) -> list[np.ndarray]:
     """Per column, the class-0 and class-1 counts of each report row (totals excluded)."""
-    columns, y = read_part(part, fitted.names, target, {})
+    # Columns fitted by name are read by name; an array's, by position among X's `names`.
+    columns, y = read_part(part, fitted.names if fitted.named else names, target, {})
     ones = fitted.target.classes(y).astype(np.float64)
     out = []
     for bins, x in zip(fitted.columns.values(), columns, strict=True):
@@ -80,7 +83,7 @@ def discrimination(fitted: FittedBins, X: Any, y: Any) -> pd.DataFrame:
     frame, names, target = with_target(X, y)
     fitted.aligned(frame._meta[names])
     rows = []
-    per_column = _summed(frame, _class_counts, fitted, target)
+    per_column = _summed(frame, _class_counts, fitted, names, target)
     for bins, (c0, c1) in zip(fitted.columns.values(), per_column, strict=True):
         if c0.sum() == 0 or c1.sum() == 0:
             raise _errors.needs_both_classes(bins.name)
