@@ -46,8 +46,9 @@ def test_discrimination_scores_rows_by_their_bins_event_rate(fitted):
         assert result.loc[name, "gini"] == summary.loc[name, "gini"]
     score = binner.transform(X[:400], metric="event_rate")[:, 1]
     assert result.loc["x1", "auc"] == _tembrolin.lorenz_curve_native(score, y[:400])["auc"]
-    with pytest.raises(ValueError, match="necesita eventos y no eventos"):
-        tb.discrimination(binner, X[:10], np.zeros(10))
+    for rows in (10, 0):
+        with pytest.raises(ValueError, match="necesita eventos y no eventos"):
+            tb.discrimination(binner, X[:rows], np.zeros(rows))
 
 
 def test_plots_draw_every_bin(fitted):
