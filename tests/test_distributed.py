@@ -168,7 +168,11 @@ def test_cluster_discrimination_of_a_lone_class(hand_worked, lone):
     pd.testing.assert_frame_equal(many, tb.discrimination(binner, frame[["x"]], y))
 
 
-def test_smallest_roundings_are_accepted():
+def test_rounding_by_hand():
+    x = np.array([1234.5, -0.012345, 0.0, np.inf, 151.0])
+    np.testing.assert_array_equal(rounding.round_significant(x, 2), [1200, -0.012, 0, np.inf, 150])
+    np.testing.assert_array_equal(rounding.round_to_grid(x[[0, 4]], 100.0), [1200.0, 200.0])
+    # The smallest of each kind are accepted.
     given = rounding.roundings(["a", "b"], {"a": 1}, {"b": 5e-324})
     assert [r.describe() for r in given.values()] == [
         "1 cifras significativas",
