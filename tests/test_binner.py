@@ -58,6 +58,16 @@ def test_nulls_and_target_forms_are_read_alike():
         assert binner.fit(X, one_class).summary()[["auc", "gini"]].isna().all(axis=None)
 
 
+@pytest.mark.parametrize(
+    "params",
+    [{"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0}, {"min_bin_share": 0.5}, {"n_bins": 1}],
+    ids=["zeros", "largest-share", "one-bin"],
+)
+def test_parameters_at_their_bounds_are_accepted(fitted, params):
+    _, X, y = fitted
+    tb.Binner(method="quantile" if "n_bins" in params else "mdlp", **params).fit(X, y)
+
+
 def test_refit_forgets_what_the_last_fit_had(fitted):
     _, X, y = fitted
     binner = tb.Binner().fit(X, y)
