@@ -147,6 +147,13 @@ ERRORS = {
     ),
     "special-nan": (refit(special_values=[np.nan]), ValueError, "special_values no admite NaN"),
     "alpha": (refit(alpha=-1), ValueError, "alpha debe ser"),
+    "n-bins-fraction": (
+        refit(method="quantile", n_bins=2.5),
+        ValueError,
+        "n_bins debe ser un entero",
+    ),
+    "n-jobs-fraction": (refit(n_jobs=1.5), ValueError, "n_jobs debe ser un entero"),
+    "splits-not-per-column": (refit(user_splits=[1.0]), ValueError, "user_splits debe ser un dict"),
 }
 
 
