@@ -113,6 +113,7 @@ def test_table_layout_and_summary_order():
     assert table["bin"].iloc[0].startswith("(-inf, ")
     assert table["bin"].iloc[-2:].tolist() == ["missing", "total"]
     assert table["share"].iloc[-2] == 20 / 500
+    assert table[["non_events", "events"]].iloc[-1].tolist() == [500 - y.sum(), y.sum()]
     summary = binner.summary()
     assert summary.index[0] == "x2" and summary["iv"].is_monotonic_decreasing
     assert summary.loc["x1", "share_missing"] == 20 / 500
