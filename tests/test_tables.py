@@ -47,6 +47,7 @@ LN3, LN5 = 1.0986122886681098, 1.6094379124341003
 
 def test_hand_worked_table_counts_the_special_and_missing_rows(hand_worked):
     binner, x, _ = hand_worked
+    assert (binner.target_type_, binner.threshold_) == ("binary", 0.0)
     table = binner.table("x0")
     assert table["bin"].tolist() == ["(-inf, 2]", "(2, inf)", "special -999", "missing", "total"]
     assert table["count"].tolist() == [8, 8, 2, 2, 20]
@@ -74,6 +75,9 @@ def test_zigzag_table_without_missing_values():
     assert (missing["count"], missing["event_rate"], missing["iv"]) == (0, 0.0, 0.0)
     assert np.isnan(missing["representative"])
     assert not binner.summary().loc["x0", "monotone"]
+    # An empty bin between two cuts takes no share of the rest.
+    empty = tb.Binner(user_splits={"x0": [1.5, 1.6, 2.5]}).fit(x.reshape(-1, 1), y).table("x0")
+    np.testing.assert_allclose(empty["share"], [1 / 3, 0, 1 / 3, 1 / 3, 0, 1])
 
 
 columns = arrays(
