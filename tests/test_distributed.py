@@ -216,3 +216,11 @@ def test_cluster_stability_keeps_the_missing_bin_of_one_sample(hand_worked, miss
     pd.testing.assert_frame_equal(many, one)
     counts = one.loc[("x0", "missing"), ["count_reference", "count_current"]].tolist()
     assert counts == ([2, 0] if missing_in == "reference" else [0, 2])
+
+
+@pytest.mark.usefixtures("client")
+def test_cluster_fit_of_balanced_classes(hand_worked):
+    binner, x, y = hand_worked  # 10 events, 10 non-events
+    ddf = dd.from_pandas(pd.DataFrame({"x0": x, "y": y}), npartitions=2)
+    many = tb.Binner(user_splits={"x0": [2.0]}, special_values=[-999.0]).fit(ddf, "y")
+    pd.testing.assert_frame_equal(many.table("x0"), binner.table("x0"))
