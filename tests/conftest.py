@@ -1,9 +1,12 @@
 import os
 from pathlib import Path
 
+import numpy as np
+import pytest
 from hypothesis import HealthCheck, settings
 
 import _tembrolin
+import tembrolin
 from tembrolin import _native
 
 # Under the sanitizers every call is several times slower. Nothing is timed: a
@@ -27,3 +30,17 @@ def pytest_sessionstart():
         if Path(module.__file__).parent != folder:
             message = f"expected the sanitized module from {folder}, got {module.__file__}"
             raise RuntimeError(message)
+
+
+@pytest.fixture(scope="session")
+def hand_worked():
+    """A column whose table is worked out by hand: cut at 2, a special value, missing values.
+
+    Rows (non-events, events): (-inf, 2] (6, 2), (2, inf) (2, 6), special -999 (2, 0),
+    missing (0, 2); totals 10 and 10, so WoE is ±ln 3 and, with 0.5 added to the counts of
+    the two one-class rows, ±ln(2.5 / 0.5) = ±ln 5.
+    """
+    x = np.array([1.0] * 6 + [3.0] * 2 + [1.0] * 2 + [3.0] * 6 + [-999.0] * 2 + [np.nan] * 2)
+    y = np.array([0.0] * 8 + [1.0] * 8 + [0.0] * 2 + [1.0] * 2)
+    binner = tembrolin.Binner(user_splits={"x0": [2.0]}, special_values=[-999.0])
+    return binner.fit(x.reshape(-1, 1), y), x, y

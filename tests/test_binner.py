@@ -44,12 +44,43 @@ def test_input_kinds_give_the_same_bins(fitted):
     np.testing.assert_array_equal(binner.transform(reordered), binner.transform(X))
 
 
+def test_nulls_and_target_forms_are_read_alike():
+    # Nulls of a nullable column are missing values; y as a column, or as booleans.
+    X = pd.DataFrame({"a": pd.array([1, 2, None, 4] * 10, dtype="Int64")})
+    y = np.array([0.0, 1.0, 1.0, 0.0] * 10)
+    binner = tb.Binner(method="quantile", n_bins=2, monotonic_trend=None)
+    for X_form, y_form in ((X, y.reshape(-1, 1)), (pl.from_pandas(X), pd.Series(y > 0))):
+        table = binner.fit(X_form, y_form).table("a")
+        assert table["count"].tolist() == [20, 10, 10, 40]
+        assert table["events"].tolist() == [10, 0, 10, 20]
+    # One class only: no Lorenz curve, so no AUC or Gini.
+    for one_class in (np.zeros(40), np.ones(40)):
+        assert binner.fit(X, one_class).summary()[["auc", "gini"]].isna().all(axis=None)
+
+
+@pytest.mark.parametrize(
+    "params",
+    [{"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0}, {"min_bin_share": 0.5}, {"n_bins": 1}],
+    ids=["zeros", "largest-share", "one-bin"],
+)
+def test_parameters_at_their_bounds_are_accepted(fitted, params):
+    _, X, y = fitted
+    tb.Binner(method="quantile" if "n_bins" in params else "mdlp", **params).fit(X, y)
+
+
+def test_refit_forgets_what_the_last_fit_had(fitted):
+    _, X, y = fitted
+    binner = tb.Binner().fit(X, y)
+    binner.fit(X.to_numpy(), y)
+    assert not hasattr(binner, "feature_names_in_") and not hasattr(binner, "merged_entries_")
+
+
 def test_threads_give_the_same_result(fitted):
     _, X, y = fitted
     X = pd.concat([X.add_suffix(f"_{i}") for i in range(4)], axis=1)
-    one = tb.Binner(monotonic_trend="auto").fit(X, y)
+    one = tb.Binner(monotonic_trend="auto", n_jobs=1).fit(X, y)
     two = tb.Binner(monotonic_trend="auto", n_jobs=2).fit(X, y)
-    assert one.to_json() == two.set_params(n_jobs=None).to_json()
+    assert one.to_json() == two.set_params(n_jobs=1).to_json()
 
 
 def test_set_output_and_pipeline(fitted):
@@ -57,10 +88,30 @@ def test_set_output_and_pipeline(fitted):
     out = tb.Binner().set_output(transform="pandas").fit(X, y).transform(X)
     assert list(out.columns) == list(X.columns)
     assert make_pipeline(tb.Binner()).fit(X, y).transform(X).shape == X.shape
+    # An array's columns take the names given, a frame's must be its own.
+    given = tb.Binner().fit(X.to_numpy(), y).get_feature_names_out(["a", "b", "c"])
+    assert given.tolist() == ["a", "b", "c"]
+    assert tb.Binner().fit(X, y).get_feature_names_out(X.columns).tolist() == list(X.columns)
+
+
+def test_integer_column_names_match_by_label_and_take_options():
+    X = pd.DataFrame({0: [1.0, 2.0, 3.0, 4.0, -1.0] * 8, 1: [5.0, 6.0, 7.0, 8.0, 9.0] * 8})
+    y = np.array([0.0, 0.0, 1.0, 1.0, 1.0] * 8)
+    binner = tb.Binner(special_values={0: [-1.0]}, user_splits={1: [6.5]}).fit(X, y)
+    assert list(binner.columns_) == ["0", "1"] and not hasattr(binner, "feature_names_in_")
+    assert binner.table(0)["bin"].tolist()[2] == "special -1"
+    assert binner.columns_["1"].splits.tolist() == [6.5]
+    np.testing.assert_array_equal(binner.transform(X[[1, 0]]), binner.transform(X.to_numpy()))
+    with pytest.raises(ValueError, match="faltan '0', '1'; sobran 'a', 'b'"):
+        binner.transform(X.set_axis(["a", "b"], axis=1))
 
 
 def refit(**params):
     return lambda b, X, y: b.set_params(**params).fit(X, y)
+
+
+def names_out(names):
+    return lambda b, X, y: b.fit(X, y).get_feature_names_out(names)
 
 
 ERRORS = {
@@ -80,6 +131,8 @@ ERRORS = {
         ValueError,
         r"\(entero\) tiene los valores 0, 1, \.\.\.",
     ),
+    "y-text": (lambda b, X, y: b.fit(X, pd.Series(["a"] * len(y))), ValueError, "y debe ser num"),
+    "y-name": (lambda b, X, _: b.fit(X, "bad"), ValueError, "y menciona columnas .*'bad'"),
     "unfitted": (lambda b, X, _: b.transform(X), NotFittedError, "llame a fit"),
     "unknown-column": (lambda b, X, y: b.fit(X, y).table("edad"), KeyError, "desconocida 'edad'"),
     "missing-column": (
@@ -92,6 +145,12 @@ ERRORS = {
         lambda b, X, y: b.fit(X.to_numpy(), y).transform(X.to_numpy()[:, :2]),
         ValueError,
         "X tiene 2 columnas",
+    ),
+    "names-out-count": (names_out(["age"]), ValueError, "X tiene 1 columnas"),
+    "names-out-differ": (
+        names_out(["age", "income", "deuda"]),
+        ValueError,
+        "faltan 'debt'; sobran",
     ),
     "bad-method": (refit(method="tree"), ValueError, "method debe ser"),
     "special-unknown": (
@@ -125,6 +184,13 @@ ERRORS = {
         ValueError,
         "columnas con el mismo nombre: 'age'",
     ),
+    "n-bins-fraction": (
+        refit(method="quantile", n_bins=2.5),
+        ValueError,
+        "n_bins debe ser un entero",
+    ),
+    "n-jobs-fraction": (refit(n_jobs=1.5), ValueError, "n_jobs debe ser un entero"),
+    "splits-not-per-column": (refit(user_splits=[1.0]), ValueError, "user_splits debe ser un dict"),
 }
 
 

@@ -159,6 +159,7 @@ BAD_OPTIONS = {
     "unknown-column": ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
     "no-digits": ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
     "negative-grid": ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
+    "zero-grid": ({"round_grid": {"age": 0.0}}, "round_grid\\['age'\\]"),
     "both": ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
     "no-budget": ({"max_table_bytes": 0}, "max_table_bytes"),
 }
@@ -170,6 +171,29 @@ def test_bad_dask_options_are_named(options, message):
     ddf = dd.from_pandas(X.assign(y=y), npartitions=2)
     with pytest.raises(ValueError, match=message):
         tb.Binner().fit(ddf, "y", **options)
+
+
+@pytest.mark.parametrize("lone", [0.0, 1.0], ids=["one-non-event", "one-event"])
+@pytest.mark.usefixtures("client")
+def test_cluster_discrimination_of_a_lone_class(hand_worked, lone):
+    binner, x, _ = hand_worked
+    y = np.full(len(x), 1.0 - lone)
+    y[0] = lone
+    frame = pd.DataFrame({"x": x, "y": y})
+    many = tb.discrimination(binner, dd.from_pandas(frame, npartitions=2), "y")
+    pd.testing.assert_frame_equal(many, tb.discrimination(binner, frame[["x"]], y))
+
+
+def test_rounding_by_hand():
+    x = np.array([1234.5, -0.012345, 0.0, np.inf, 151.0])
+    np.testing.assert_array_equal(rounding.round_significant(x, 2), [1200, -0.012, 0, np.inf, 150])
+    np.testing.assert_array_equal(rounding.round_to_grid(x[[0, 4]], 100.0), [1200.0, 200.0])
+    # The smallest of each kind are accepted.
+    given = rounding.roundings(["a", "b"], {"a": 1}, {"b": 5e-324})
+    assert [r.describe() for r in given.values()] == [
+        "1 cifras significativas",
+        "múltiplos de 5e-324",
+    ]
 
 
 def _dying_partition(i, frame, flag):
@@ -195,3 +219,24 @@ def test_importing_tembrolin_imports_no_dask():
     code = "import sys, tembrolin; print(sorted(m for m in sys.modules if m.startswith('dask')))"
     out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, check=True)
     assert out.stdout.decode().strip() == "[]"
+
+
+@pytest.mark.parametrize("missing_in", ["reference", "current"])
+@pytest.mark.usefixtures("client")
+def test_cluster_stability_keeps_the_missing_bin_of_one_sample(hand_worked, missing_in):
+    binner, x, _ = hand_worked
+    with_nan, without = pd.DataFrame({"x": x}), pd.DataFrame({"x": x[:-2]})
+    samples = (with_nan, without) if missing_in == "reference" else (without, with_nan)
+    one = tb.stability(binner, *samples, by_bin=True)
+    many = tb.stability(binner, *(dd.from_pandas(s, npartitions=2) for s in samples), by_bin=True)
+    pd.testing.assert_frame_equal(many, one)
+    counts = one.loc[("x0", "missing"), ["count_reference", "count_current"]].tolist()
+    assert counts == ([2, 0] if missing_in == "reference" else [0, 2])
+
+
+@pytest.mark.usefixtures("client")
+def test_cluster_fit_of_balanced_classes(hand_worked):
+    binner, x, y = hand_worked  # 10 events, 10 non-events
+    ddf = dd.from_pandas(pd.DataFrame({"x0": x, "y": y}), npartitions=2)
+    many = tb.Binner(user_splits={"x0": [2.0]}, special_values=[-999.0]).fit(ddf, "y")
+    pd.testing.assert_frame_equal(many.table("x0"), binner.table("x0"))

@@ -9,6 +9,9 @@ from hypothesis.extra.numpy import arrays
 
 import _tembrolin
 import tembrolin as tb
+from tembrolin import counted, fitting, monotone
+from tembrolin.bins import Settings
+from tembrolin.sample import Rows, SampleSource
 
 
 def splits_of(x, y, **params):
@@ -121,3 +124,68 @@ def test_trend_makes_event_rates_monotone(x, seed, trend, method):
     rows = {key: bins.rows[key][: bins.n_regular] for key in ("event_rate", "count")}
     steps = np.diff(rows["event_rate"][rows["count"] > 0])
     assert (steps >= 0).all() if bins.trend == "ascending" else (steps <= 0).all()
+
+
+AUTO = {
+    "rising": ([1, 2, 3, 4], [0, 0, 1, 1], "ascending"),
+    "falling": ([1, 2, 3, 4], [1, 1, 0, 0], "descending"),
+    "gini-zero": ([1, 1, 2, 2], [0, 1, 0, 1], "ascending"),
+    "one-class": ([1, 2], [1, 1], "ascending"),
+}
+
+
+@pytest.mark.parametrize("x, y, trend", AUTO.values(), ids=AUTO)
+def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend):
+    binner = tb.Binner(monotonic_trend="auto", min_bin_share=0.0)
+    assert binner.fit(np.reshape(x, (-1, 1)), np.array(y, float)).columns_["x0"].trend == trend
+
+
+# (non-events, events) of each bin between the splits 1, 2, 3, ...; the splits that stay.
+MERGES = {
+    # Equal rates are monotone both ways: nothing merges.
+    "tie-ascending": ("ascending", [1, 2], [1, 2], [1.0]),
+    "tie-descending": ("descending", [1, 2], [1, 2], [1.0]),
+    # 0.6 > 0.5 pools to 4/7, which 0.4 breaks again: 6/12, then 0.9 stays apart.
+    "cascade": ("ascending", [2, 1, 3, 1], [3, 1, 2, 9], [3.0]),
+    "cascade-descending": ("descending", [3, 1, 2, 9], [2, 1, 3, 1], [3.0]),
+    # An empty bin joins its left neighbour whatever the rates.
+    "empty": ("ascending", [1, 0, 1], [0, 0, 1], [2.0]),
+    "empty-first": ("descending", [0, 1, 1], [0, 1, 1], [2.0]),
+}
+
+
+@pytest.mark.parametrize("direction, c0, c1, kept", MERGES.values(), ids=MERGES)
+def test_merge_violators_by_hand(direction, c0, c1, kept):
+    splits = np.arange(1.0, len(c0))
+    assert monotone.merge_violators(splits, c0, c1, direction).tolist() == kept
+
+
+MONOTONE = {
+    "flat-then-up": ([0.2, 0.2, 0.5], [1, 1, 1], True),
+    "down-then-flat": ([0.5, 0.2, 0.2], [1, 1, 1], True),
+    "all-flat": ([0.3, 0.3], [4, 5], True),
+    "zigzag": ([0.2, 0.5, 0.2], [1, 1, 1], False),
+    "empty-bin-ignored": ([0.2, 0.0, 0.5], [3, 0, 3], True),
+    "empty-bin-rate-ignored": ([0.5, 0.9, 0.2], [3, 0, 3], True),
+}
+
+
+@pytest.mark.parametrize("rates, counts, expected", MONOTONE.values(), ids=MONOTONE)
+def test_is_monotone_on_flat_steps_and_empty_bins(rates, counts, expected):
+    assert monotone.is_monotone(np.array(rates), np.array(counts)) is expected
+
+
+@pytest.mark.parametrize("share, cuts", [(0.24, [1.5]), (0.25, [])], ids=["cut", "too-small"])
+@pytest.mark.parametrize("source", ["sample", "counts"])
+def test_min_bin_share_is_a_share_of_every_row_special_values_included(share, cuts, source):
+    # 20 rows cut cleanly at 1.5 into halves of 10, beside 10 special and 10 missing rows: a
+    # bin must hold more than share * 40 rows, so 0.25 (10 rows) forbids the cut 0.24 allows.
+    x = np.array([1.0] * 10 + [2.0] * 10 + [-999.0] * 10 + [np.nan] * 10)
+    classes = np.array([0] * 10 + [1] * 10 + [0, 1] * 5 + [0] * 10, dtype=np.int32)
+    if source == "sample":
+        column = SampleSource(Rows(x, classes.astype(float), classes, False), (-999.0,))
+    else:
+        column = counted.CountsSource(counted.count_column(x, classes, (-999.0,)), (-999.0,))
+    totals = fitting.totals_row(25, 15)
+    bins = fitting.fit_column("x", column, totals, Settings(min_bin_share=share), (-999.0,))
+    assert bins.splits.tolist() == cuts

@@ -46,8 +46,9 @@ def test_discrimination_scores_rows_by_their_bins_event_rate(fitted):
         assert result.loc[name, "gini"] == summary.loc[name, "gini"]
     score = binner.transform(X[:400], metric="event_rate")[:, 1]
     assert result.loc["x1", "auc"] == _tembrolin.lorenz_curve_native(score, y[:400])["auc"]
-    with pytest.raises(ValueError, match="necesita eventos y no eventos"):
-        tb.discrimination(binner, X[:10], np.zeros(10))
+    for rows in (10, 0):
+        with pytest.raises(ValueError, match="necesita eventos y no eventos"):
+            tb.discrimination(binner, X[:rows], np.zeros(rows))
 
 
 def test_plots_draw_every_bin(fitted):
@@ -55,5 +56,20 @@ def test_plots_draw_every_bin(fitted):
     ax = binner.plot("x0")
     assert len(ax.patches) == len(binner.table("x0")) - 1
     ax = tb.plot_lorenz(binner, X, y)
-    assert len(ax.get_lines()) == 3
+    curve, _, diagonal = ax.get_lines()
+    assert (
+        curve.get_xydata()[[0, -1]].tolist() == diagonal.get_xydata().tolist() == [[0, 0], [1, 1]]
+    )
+    mpl.pyplot.close("all")
+
+
+def test_plot_draws_special_and_missing_bars_apart(hand_worked):
+    ax = hand_worked[0].plot("x0")
+    assert [bar.get_height() for bar in ax.patches] == [0.4, 0.4, 0.1, 0.1]
+    grey = [bar.get_facecolor() == mpl.colors.to_rgba("#b0b0b0") for bar in ax.patches]
+    assert grey == [False, False, True, True]
+    # The line joins the two ordered bins; special and missing rates are points apart.
+    line, points = ax.figure.axes[1].get_lines()
+    assert line.get_xydata().tolist() == [[0.0, 0.25], [1.0, 0.75]]
+    assert points.get_xydata().tolist() == [[2.0, 0.0], [3.0, 1.0]]
     mpl.pyplot.close("all")

@@ -218,3 +218,12 @@ def test_path_and_text_are_not_guessed(saved, tmp_path):
         tb.Binner.from_json(tmp_path / "none.json")
     with pytest.raises(TypeError, match="from_json_text"):
         tb.Binner.from_json(text.encode())
+
+
+def test_array_fit_reloaded_takes_a_frame_by_position(hand_worked):
+    binner, x, _ = hand_worked
+    loaded = tb.Binner.from_json_text(binner.to_json())
+    frame = pd.DataFrame({"income": x})
+    np.testing.assert_array_equal(loaded.transform(frame), binner.transform(x.reshape(-1, 1)))
+    assert not hasattr(loaded, "feature_names_in_")
+    pd.testing.assert_frame_equal(loaded.table("x0"), binner.table("x0"))

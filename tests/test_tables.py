@@ -1,7 +1,5 @@
 """Bin tables: WoE and IV on hand-worked numbers, rows that match transform, the summary."""
 
-import math
-
 import numpy as np
 import pytest
 from hypothesis import given
@@ -10,34 +8,76 @@ from hypothesis.extra.numpy import arrays
 
 import tembrolin as tb
 
-# (non-events, events) per bin; totals 80 and 30.
-# bin 1: ln((40/80) / (10/30)) = ln 1.5; bin 3 has no events: 0.5 added to both counts.
-HAND_WORKED = [
-    (
+# (non-events, events) per bin, then WoE and IV worked out by hand; a bin of one class
+# gets 0.5 added to both counts, an empty bin or a one-class sample WoE 0.
+HAND_WORKED = {
+    # ln 1.5, ln(0.375 / (2/3)), ln((10.5/80) / (0.5/30)) = ln 7.875
+    "no-events": (
         [40, 30, 10],
         [10, 20, 0],
-        [math.log(1.5), math.log(0.375 / (20 / 30)), math.log((10.5 / 80) / (0.5 / 30))],
-        [
-            (0.5 - 1 / 3) * math.log(1.5),
-            (0.375 - 20 / 30) * math.log(0.375 / (20 / 30)),
-            (10.5 / 80 - 0.5 / 30) * math.log((10.5 / 80) / (0.5 / 30)),
-        ],
+        [0.4054651081081644, -0.5753641449035618, 2.063693184711697],
+        [0.0675775180180274, 0.16781454226353884, 0.2364648440815486],
     ),
-    (
+    # ln((0.5/10) / (5.5/10)) = -ln 11, then ln 2
+    "no-non-events": (
+        [0, 10],
+        [5, 5],
+        [-2.397895272798371, 0.6931471805599453],
+        [1.198947636399185, 0.34657359027997264],
+    ),
+    "empty": (
         [5, 0, 5],
         [5, 0, 0],
-        [math.log(0.5), 0.0, math.log((5.5 / 10) / (0.5 / 5))],
-        [(0.5 - 1) * math.log(0.5), 0.0, (5.5 / 10 - 0.5 / 5) * math.log((5.5 / 10) / (0.5 / 5))],
+        [-0.6931471805599453, 0.0, 1.7047480922384253],
+        [0.34657359027997264, 0.0, 0.7671366415072914],
     ),
-    ([3, 4], [0, 0], [0.0, 0.0], [0.0, 0.0]),
-]
+    "one-class": ([3, 4], [0, 0], [0.0, 0.0], [0.0, 0.0]),
+}
 
 
-@pytest.mark.parametrize("good,bad,woe,iv", HAND_WORKED, ids=["no-events", "empty", "one-class"])
+@pytest.mark.parametrize("good,bad,woe,iv", HAND_WORKED.values(), ids=HAND_WORKED)
 def test_woe_iv_hand_worked(good, bad, woe, iv):
     got_woe, got_iv = tb.woe_iv(np.array(good), np.array(bad))
     np.testing.assert_allclose(got_woe, woe, rtol=1e-14, atol=0)
     np.testing.assert_allclose(got_iv, iv, rtol=1e-14, atol=0)
+
+
+LN3, LN5 = 1.0986122886681098, 1.6094379124341003
+
+
+def test_hand_worked_table_counts_the_special_and_missing_rows(hand_worked):
+    binner, x, _ = hand_worked
+    assert (binner.target_type_, binner.threshold_) == ("binary", 0.0)
+    table = binner.table("x0")
+    assert table["bin"].tolist() == ["(-inf, 2]", "(2, inf)", "special -999", "missing", "total"]
+    assert table["count"].tolist() == [8, 8, 2, 2, 20]
+    assert table["share"].tolist() == [0.4, 0.4, 0.1, 0.1, 1.0]
+    assert table["event_rate"].tolist() == [0.25, 0.75, 0.0, 1.0, 0.5]
+    np.testing.assert_allclose(table["woe"][:4], [LN3, -LN3, LN5, -LN5], rtol=1e-15)
+    # 0.4 ln 3 twice, 0.2 ln 5 twice: the missing and special rows count in the total.
+    np.testing.assert_allclose(table["iv"], [0.4 * LN3] * 2 + [0.2 * LN5] * 2 + [1.522664995908128])
+    woe = binner.transform(x.reshape(-1, 1))[:, 0]
+    np.testing.assert_allclose(woe[-4:], [LN5, LN5, -LN5, -LN5], rtol=1e-15)
+    row = binner.summary().loc["x0"]
+    # Scored by event rate, events beat non-events in 80 of 100 pairs and tie in 8.
+    assert (row["n_bins"], row["share_missing"], row["monotone"]) == (2, 0.1, True)
+    np.testing.assert_allclose(row[["iv", "auc", "gini"]].tolist(), [1.522664995908128, 0.84, 0.68])
+    assert "rounding" not in row  # only a cluster fit rounds
+
+
+def test_zigzag_table_without_missing_values():
+    # Rates 1/2, 0, 1: WoE 0, then ln((4.5/6) / (0.5/6)) = ln 9 and -ln 9.
+    x, y = np.repeat([1.0, 2.0, 3.0], 4), np.array([1, 1, 0, 0] + [0] * 4 + [1] * 4, float)
+    binner = tb.Binner(user_splits={"x0": [1.5, 2.5]}).fit(x.reshape(-1, 1), y)
+    table = binner.table("x0")
+    np.testing.assert_allclose(table["woe"][:3], [0.0, 2.1972245773362196, -2.1972245773362196])
+    missing = table.iloc[3]
+    assert (missing["count"], missing["event_rate"], missing["iv"]) == (0, 0.0, 0.0)
+    assert np.isnan(missing["representative"])
+    assert not binner.summary().loc["x0", "monotone"]
+    # An empty bin between two cuts takes no share of the rest.
+    empty = tb.Binner(user_splits={"x0": [1.5, 1.6, 2.5]}).fit(x.reshape(-1, 1), y).table("x0")
+    np.testing.assert_allclose(empty["share"], [1 / 3, 0, 1 / 3, 1 / 3, 0, 1])
 
 
 columns = arrays(
@@ -77,6 +117,7 @@ def test_table_layout_and_summary_order():
     assert table["bin"].iloc[0].startswith("(-inf, ")
     assert table["bin"].iloc[-2:].tolist() == ["missing", "total"]
     assert table["share"].iloc[-2] == 20 / 500
+    assert table[["non_events", "events"]].iloc[-1].tolist() == [500 - y.sum(), y.sum()]
     summary = binner.summary()
     assert summary.index[0] == "x2" and summary["iv"].is_monotonic_decreasing
     assert summary.loc["x1", "share_missing"] == 20 / 500

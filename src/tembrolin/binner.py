@@ -249,7 +249,8 @@ or None, default "auto"
     def _set_bins(self, fitted: FittedBins) -> Binner:
         self.bins_ = fitted
         self.n_features_in_ = len(fitted.columns)
-        if fitted.labels is not None:
+        # scikit-learn's convention: names only when every column label is a string.
+        if fitted.labels is not None and all(isinstance(n, str) for n in fitted.labels):
             self.feature_names_in_ = np.asarray(fitted.names, dtype=object)
         else:
             self.__dict__.pop("feature_names_in_", None)

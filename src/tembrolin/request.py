@@ -203,12 +203,15 @@ def _per_column(
         return {}
     kind_of = dict(zip(names, kinds, strict=True))
     if isinstance(value, Mapping):
-        unknown = [str(name) for name in value if name not in kind_of]
+        # Columns are known by their names as text: a frame's column 0 is "0".
+        unknown = [str(name) for name in value if str(name) not in kind_of]
         if unknown:
             raise _errors.unknown_columns(argument, unknown)
-        named = {name: f"{argument}['{name}']" for name in value}
+        named = {str(name): f"{argument}['{name}']" for name in value}
         return {
-            name: _column_values(named[name], _values(named[name], v), kind_of[name])
+            str(name): _column_values(
+                named[str(name)], _values(named[str(name)], v), kind_of[str(name)]
+            )
             for name, v in value.items()
         }
     given = _values(argument, value)

@@ -64,9 +64,14 @@ def compare(fitted: FittedBins, reference: Any, current: Any, epsilon: float) ->
     return out
 
 
-def _class_counts(part: pd.DataFrame, fitted: FittedBins, target: str) -> list[np.ndarray]:
-    """Per column, the class-0 and class-1 counts of each report row (totals excluded)."""
-    labels = list(fitted.labels or fitted.names)
+def _class_counts(
+    part: pd.DataFrame, fitted: FittedBins, given: list[Any], target: str
+) -> list[np.ndarray]:
+    """Per column, the class-0 and class-1 counts of each report row (totals excluded).
+
+    Columns fitted by label are read by label; an array's, by position among X's labels.
+    """
+    labels = given if fitted.labels is None else list(fitted.labels)
     columns, y = read_part(part, Layout(labels, fitted.names, fitted.kinds, target, {}))
     ones = fitted.target.classes(y).astype(np.float64)
     out = []
@@ -83,7 +88,7 @@ def discrimination(fitted: FittedBins, X: Any, y: Any) -> pd.DataFrame:
     frame, labels, target = with_target(X, y)
     fitted.aligned(frame._meta[labels])
     rows = []
-    per_column = _summed(frame, _class_counts, fitted, target)
+    per_column = _summed(frame, _class_counts, fitted, labels, target)
     for bins, (c0, c1) in zip(fitted.columns.values(), per_column, strict=True):
         if c0.sum() == 0 or c1.sum() == 0:
             raise _errors.needs_both_classes(bins.name)
