@@ -191,3 +191,21 @@ def test_importing_tembrolin_imports_no_dask():
     code = "import sys, tembrolin; print(sorted(m for m in sys.modules if m.startswith('dask')))"
     out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, check=True)
     assert out.stdout.decode().strip() == "[]"
+
+
+@pytest.mark.usefixtures("client")
+def test_scorecard_on_dask_gives_the_numbers_of_one_machine():
+    X, y = dataset("binary")
+    card = tb.Scorecard(min_iv=0.0).fit(X, y)
+    ddf = dd.from_pandas(X.assign(target=y), npartitions=3)
+    features = ddf.drop(columns="target")
+    np.testing.assert_array_equal(bits(card.score(features).compute()), bits(card.score(X)))
+    pd.testing.assert_frame_equal(
+        card.reason_codes(features, k=2).compute().reset_index(drop=True),
+        card.reason_codes(X, k=2),
+    )
+    one = tb.stability_report(card, X, X.iloc[::2], y, y[::2])
+    many = tb.stability_report(card, ddf, X.iloc[::2], "target", y[::2])
+    assert (many.psi, many.performance) == (one.psi, one.performance)
+    for frame in ("bands", "variables", "characteristics"):
+        pd.testing.assert_frame_equal(getattr(many, frame), getattr(one, frame))

@@ -168,3 +168,20 @@ def target_not_aligned() -> ValueError:
         "y no tiene las mismas filas que X (su índice o sus particiones difieren): "
         "pase y como columna de X, o alinéelos antes"
     )
+
+
+def scorecard_needs_binary() -> ValueError:
+    return ValueError(
+        "la tarjeta de puntuación necesita un objetivo binario (0/1): y se leyó como continuo"
+    )
+
+
+def no_variables_selected() -> ValueError:
+    return ValueError(
+        "ninguna variable pasó la selección (min_iv, min_gini, max_share_missing): "
+        "relaje los umbrales"
+    )
+
+
+def bad_scorecard_json(reason: str) -> ValueError:
+    return ValueError(f"el JSON no describe una tarjeta de puntuación de tembrolin: {reason}")
