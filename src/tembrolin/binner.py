@@ -265,10 +265,17 @@ class Binner(TransformerMixin, BaseEstimator):
         """
         return tables.summary(fitted_bins(self), self.get_params(), sort_by)
 
-    def plot(self, column: str | int, ax: Any = None) -> Any:
-        """Bars of each bin's share with its event rate on a second axis (matplotlib)."""
+    def plot(self, column: str | int, ax: Any = None, metric: str = "event_rate") -> Any:
+        """Bars of each bin's share with its event rate or WoE on a second axis
+        (matplotlib; see `plots.plot_bins`)."""
         name = str(fitted_bins(self).column(column).name)
-        return plots.plot_bins(self.table(column), name, ax=ax)
+        return plots.plot_bins(self.table(column), name, ax=ax, metric=metric)
+
+    def report(self, path: str | Path, stability: Any = None) -> Path:
+        """A self-contained HTML report of the bins (see `tembrolin.report.write_report`)."""
+        from tembrolin.report import write_report  # noqa: PLC0415 (Jinja2 and matplotlib)
+
+        return write_report(self, path, stability=stability)
 
     def to_json(self, path: str | Path | None = None) -> str:
         """The fitted binner as readable JSON, written to `path` when given."""

@@ -294,6 +294,13 @@ class Scorecard(BaseEstimator):
         params, binner, selection, coef, intercept = scorecard_json.load(source)
         return cls(**params)._set_model(binner, selection, coef, intercept)
 
+    def report(self, path: str | Path, X: Any = None, y: Any = None, stability: Any = None) -> Path:
+        """A self-contained HTML report of the scorecard, with its performance on X and y
+        and a stability report when given (see `tembrolin.report.write_report`)."""
+        from tembrolin.report import write_report  # noqa: PLC0415 (Jinja2 and matplotlib)
+
+        return write_report(self, path, X, y, stability)
+
 
 def _score_part(part: pd.DataFrame, card: Scorecard) -> pd.Series:
     return pd.Series(card.score(part), index=part.index)
