@@ -9,7 +9,6 @@ events are rarer, a variable's coefficient on it is negative when the model agre
 
 from __future__ import annotations
 
-import math
 from pathlib import Path
 from typing import Any
 
@@ -19,33 +18,11 @@ from sklearn.base import BaseEstimator, clone
 from sklearn.linear_model import LogisticRegression
 from sklearn.utils.validation import check_is_fitted
 
-from tembrolin import _errors, _frames, encoding, scorecard_json, tables
+from tembrolin import _errors, _frames, encoding, points, scorecard_json, tables
 from tembrolin.binner import Binner
 from tembrolin.cluster import is_dask
 from tembrolin.request import check_number
 from tembrolin.selection import check_thresholds, select_variables
-
-
-def scale_points(
-    woe: np.ndarray,
-    coef: float,
-    intercept: float,
-    n_vars: int,
-    scale: tuple[float, float, float],
-    rounding: bool,
-) -> np.ndarray:
-    """The points of each WoE of one variable on the scale (pdo, base_score, base_odds):
-    (offset - factor * intercept) / n_vars - factor * coef * woe, the intercept shared
-    evenly between the variables; rounded to whole points on request.
-
-    >>> scale_points(np.array([0.0, 1.0]), -0.5, 0.0, 1, (20.0, 600.0, 1.0), False).tolist()
-    [600.0, 614.4269504088896]
-    """
-    pdo, base_score, base_odds = scale
-    factor = pdo / math.log(2.0)
-    offset = base_score - factor * math.log(base_odds)
-    points = (offset - factor * intercept) / n_vars - factor * coef * woe
-    return np.round(points) if rounding else points
 
 
 class Scorecard(BaseEstimator):
@@ -167,7 +144,7 @@ class Scorecard(BaseEstimator):
         self.intercept_ = intercept
         self.classes_ = np.array([0, 1])
         self.points_ = {
-            name: scale_points(
+            name: points.scale_points(
                 np.append(tables.woe_of_rows(binner.bins_.columns[name])[0], 0.0),
                 float(c),
                 intercept,
@@ -203,11 +180,7 @@ class Scorecard(BaseEstimator):
         """
         if is_dask(X):
             return X.map_partitions(_score_part, self, meta=pd.Series(dtype=np.float64))
-        points = self._points(X)
-        total = np.zeros(len(points))
-        for j in range(points.shape[1]):  # in a fixed order, so every split adds alike
-            total = total + points[:, j]
-        return total
+        return points.total(self._points(X))
 
     def predict_proba(self, X: Any) -> np.ndarray:
         """The model's probabilities of class 0 and class 1 (the event), from `coef_` and
@@ -248,20 +221,14 @@ class Scorecard(BaseEstimator):
         rule = "un entero entre 1 y el número de variables"
         check_number("k", k, 1, len(self.variables_), rule, integer=True)
         if is_dask(X):
-            meta = self._reasons(np.zeros((0, len(self.variables_))), k)
+            meta = points.reasons(
+                np.zeros((0, len(self.variables_))), self._best(), self.variables_, k
+            )
             return X.map_partitions(_reasons_part, self, k, meta=meta)
-        return self._reasons(self._points(X), k)
+        return points.reasons(self._points(X), self._best(), self.variables_, k)
 
-    def _reasons(self, points: np.ndarray, k: int) -> pd.DataFrame:
-        best = np.array([p.max() for p in self.points_.values()])
-        lost = best - points
-        order = np.argsort(-lost, axis=1, kind="stable")[:, :k]  # ties: the model's order
-        taken = np.take_along_axis(lost, order, axis=1)
-        names = np.asarray(self.variables_, dtype=object)[order]
-        names[taken <= 0] = None
-        out = {f"reason_{i + 1}": names[:, i] for i in range(k)}
-        out |= {f"points_lost_{i + 1}": taken[:, i] for i in range(k)}
-        return pd.DataFrame(out)
+    def _best(self) -> np.ndarray:
+        return np.array([p.max() for p in self.points_.values()])
 
     def table(self) -> pd.DataFrame:
         """The scorecard: variable, bin, count, event rate, WoE, coefficient and points."""
