@@ -1,6 +1,7 @@
 """The scorecard: selection, points on the scale, scores, reasons, persistence, performance
 and the stability report, on hand-worked numbers where there are formulas."""
 
+import json
 import math
 
 import numpy as np
@@ -9,6 +10,7 @@ import polars as pl
 import pytest
 from bitwise import bits
 from sklearn.base import BaseEstimator, clone
+from sklearn.exceptions import NotFittedError
 from sklearn.linear_model import LogisticRegression
 from sklearn.pipeline import make_pipeline
 
@@ -164,10 +166,16 @@ def test_refusals_name_the_argument(data, params, message):
         tb.Scorecard(**params).fit(X, y)
 
 
-def test_continuous_target_is_refused(data):
+def test_continuous_target_unfitted_use_and_broken_files_are_refused(data, card):
     X, _ = data
     with pytest.raises(ValueError, match="objetivo binario"):
         tb.Scorecard().fit(X, np.linspace(0.0, 1.0, len(X)))
+    with pytest.raises(NotFittedError, match="tarjeta de puntuación no está ajustada"):
+        tb.Scorecard().score(X)
+    document = json.loads(card.to_json())
+    del document["selection"]["reason"]
+    with pytest.raises(ValueError, match=r"JSON.*campo ausente o inválido \(KeyError\('reason'"):
+        tb.Scorecard.from_json(json.dumps(document))
 
 
 def test_performance_hand_worked():

@@ -185,3 +185,14 @@ def no_variables_selected() -> ValueError:
 
 def bad_scorecard_json(reason: str) -> ValueError:
     return ValueError(f"el JSON no describe una tarjeta de puntuación de tembrolin: {reason}")
+
+
+def scorecard_not_fitted() -> str:
+    return "la tarjeta de puntuación no está ajustada: llame a fit antes de usarla"
+
+
+def scorecard_fit_in_memory() -> TypeError:
+    return TypeError(
+        "Scorecard.fit necesita X en memoria (pandas, polars o NumPy); con Dask, ajuste sobre "
+        "una muestra (X.compute()) y puntúe el resto con score"
+    )

@@ -17,10 +17,12 @@ from typing import Any
 
 import numpy as np
 import pandas as pd
+from sklearn.utils.validation import check_is_fitted
 
-from tembrolin import performance, plots, score_plots
+from tembrolin import _errors, performance, plots, score_plots
 from tembrolin.bins import fitted_bins
 from tembrolin.monitoring import StabilityReport
+from tembrolin.scorecard import Scorecard
 
 HEADERS = {
     "variable": "Variable", "bin": "Grupo", "count": "Filas", "share": "Proporción",
@@ -182,7 +184,9 @@ def write_report(
     """
     import jinja2  # noqa: PLC0415 (loaded when a report is asked for)
 
-    card = source if hasattr(source, "points_") else None
+    card = source if isinstance(source, Scorecard) else None
+    if card is not None:
+        check_is_fitted(card, "points_", msg=_errors.scorecard_not_fitted())
     binner = source.binner_ if card is not None else source
     summary = binner.summary().drop(columns="params")
     context: dict[str, Any] = {

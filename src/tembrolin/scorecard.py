@@ -106,6 +106,8 @@ class Scorecard(BaseEstimator):
         Scorecard
         """
         self._check_params()
+        if is_dask(X):
+            raise _errors.scorecard_fit_in_memory()
         if isinstance(y, str):
             X, y = _frames.split_target(X, y)
         binner = clone(self.binner) if self.binner is not None else Binner()
@@ -158,7 +160,7 @@ class Scorecard(BaseEstimator):
 
     def _points(self, X: Any) -> np.ndarray:
         """The points of each row (rows) in each selected variable (columns)."""
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         fitted = self.binner_.bins_
         codes = encoding.encode(fitted, X, "bin", self.binner_.handle_unknown)
         columns = [
@@ -185,7 +187,7 @@ class Scorecard(BaseEstimator):
     def predict_proba(self, X: Any) -> np.ndarray:
         """The model's probabilities of class 0 and class 1 (the event), from `coef_` and
         `intercept_` on the WoE."""
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         names = self.binner_.bins_.names
         woe = self.binner_.transform(X, metric="woe")[:, [names.index(v) for v in self.variables_]]
         event = 1.0 / (1.0 + np.exp(-(woe @ self.coef_ + self.intercept_)))
@@ -194,13 +196,13 @@ class Scorecard(BaseEstimator):
     @property
     def min_score_(self) -> float:
         """The lowest score any row can get."""
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         return float(sum(float(p.min()) for p in self.points_.values()))
 
     @property
     def max_score_(self) -> float:
         """The highest score any row can get."""
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         return float(sum(float(p.max()) for p in self.points_.values()))
 
     def reason_codes(self, X: Any, k: int = 3) -> Any:
@@ -217,7 +219,7 @@ class Scorecard(BaseEstimator):
             `reason_1` ... `reason_k` (variable names, the costliest first; None once no
             variable costs points) and `points_lost_1` ... `points_lost_k`.
         """
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         rule = "un entero entre 1 y el número de variables"
         check_number("k", k, 1, len(self.variables_), rule, integer=True)
         if is_dask(X):
@@ -232,7 +234,7 @@ class Scorecard(BaseEstimator):
 
     def table(self) -> pd.DataFrame:
         """The scorecard: variable, bin, count, event rate, WoE, coefficient and points."""
-        check_is_fitted(self, "points_", msg=_errors.not_fitted())
+        check_is_fitted(self, "points_", msg=_errors.scorecard_not_fitted())
         parts = []
         for name, coef in zip(self.variables_, self.coef_, strict=True):
             rows = self.binner_.table(name).iloc[:-1]

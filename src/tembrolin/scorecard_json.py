@@ -84,6 +84,18 @@ def load(source: str | Path) -> tuple[dict[str, Any], Binner, pd.DataFrame, np.n
     if found != (FORMAT, VERSION):
         error = _errors.bad_scorecard_json(f"se esperaba {(FORMAT, VERSION)}, se leyó {found}")
         raise error
+    try:
+        return _parts(document)
+    except (KeyError, TypeError, ValueError) as problem:
+        if isinstance(problem, ValueError) and str(problem).startswith("el JSON"):
+            raise  # already a message of ours, or of the binner's reader
+        error = _errors.bad_scorecard_json(f"campo ausente o inválido ({problem!r})")
+        raise error from problem
+
+
+def _parts(
+    document: dict[str, Any],
+) -> tuple[dict[str, Any], Binner, pd.DataFrame, np.ndarray, float]:
     binner = Binner.from_json(json.dumps(document["binner"]))
     saved = document["selection"]
     selection = pd.DataFrame(
@@ -95,9 +107,9 @@ def load(source: str | Path) -> tuple[dict[str, Any], Binner, pd.DataFrame, np.n
     )
     selection["kept"] = [not reason for reason in saved["reason"]]
     selection["reason"] = saved["reason"]
-    if list(selection.index[selection["kept"]]) != document["variables"]:
-        error = _errors.bad_scorecard_json("'variables' no coincide con la selección")
+    variables, coef = document["variables"], np.asarray(document["coef"], dtype=np.float64)
+    if list(selection.index[selection["kept"]]) != variables or coef.shape != (len(variables),):
+        error = _errors.bad_scorecard_json("'variables', 'coef' y la selección no coinciden")
         raise error
     params = {**document["params"], "binner": Binner(**binner.get_params())}
-    coef = np.asarray(document["coef"], dtype=np.float64)
     return params, binner, selection, coef, float(document["intercept"])
