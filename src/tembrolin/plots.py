@@ -9,9 +9,11 @@ import pandas as pd
 
 from tembrolin import diagnostics, tables
 from tembrolin.bins import fitted_bins
+from tembrolin.request import check_choice
 
 
-def _axes(ax: Any) -> Any:
+def axes(ax: Any) -> Any:
+    """The given Axes, or those of a new figure."""
     if ax is None:
         import matplotlib.pyplot as plt  # noqa: PLC0415 (an optional extra, loaded on demand)
 
@@ -19,9 +21,12 @@ def _axes(ax: Any) -> Any:
     return ax
 
 
-def plot_bins(table: pd.DataFrame, title: str, ax: Any = None) -> Any:
-    """Bars of each bin's share (missing and special bins included) and the event rate
-    as a line on a second axis.
+METRIC_LABELS = {"event_rate": "tasa de eventos", "woe": "WoE"}
+
+
+def plot_bins(table: pd.DataFrame, title: str, ax: Any = None, metric: str = "event_rate") -> Any:
+    """Bars of each bin's share and its event rate or WoE as a line on a second axis; the
+    special and missing bins get bars (grey) only when they hold rows.
 
     Parameters
     ----------
@@ -31,28 +36,37 @@ def plot_bins(table: pd.DataFrame, title: str, ax: Any = None) -> Any:
         The title of the plot.
     ax : matplotlib Axes, optional
         Where to draw; a new figure when not given.
+    metric : {"event_rate", "woe"}, default "event_rate"
+        What the line shows.
 
     Returns
     -------
     matplotlib Axes
         The Axes of the bars.
     """
-    ax = _axes(ax)
-    rows = table[table["bin"] != tables.TOTAL_LABEL].reset_index(drop=True)
+    check_choice("metric", metric, list(METRIC_LABELS))
+    ax = axes(ax)
+    rows = table[table["bin"] != tables.TOTAL_LABEL]
+    apart = (
+        rows["bin"].str.startswith("special") | (rows["bin"] == tables.MISSING_LABEL)
+    ).to_numpy()
+    shown = ~apart | (rows["count"].to_numpy() > 0)
+    rows, apart = rows[shown].reset_index(drop=True), apart[shown]
     positions = np.arange(len(rows))
-    apart = rows["bin"].str.startswith("special") | (rows["bin"] == tables.MISSING_LABEL)
     ax.bar(positions, rows["share"], color=np.where(apart, "#b0b0b0", "#4c72b0"))
-    ax.set_ylabel("share of rows")
+    ax.set_ylabel("proporción de filas")
     ax.set_xticks(positions, rows["bin"], rotation=35, ha="right", fontsize=8)
     ax.set_title(title)
-    rate = ax.twinx()
+    line = ax.twinx()
+    values = rows[metric].to_numpy()
     # The line joins ordered bins only; special and missing bins are points of their own.
-    rate.plot(positions[~apart], rows["event_rate"][~apart], color="#c44e52", marker="o")
-    rate.plot(
-        positions[apart], rows["event_rate"][apart], color="#c44e52", marker="D", linestyle="none"
-    )
-    rate.set_ylabel("event rate", color="#c44e52")
-    rate.set_ylim(0, max(1e-9, float(rows["event_rate"].max())) * 1.15)
+    line.plot(positions[~apart], values[~apart], color="#c44e52", marker="o")
+    line.plot(positions[apart], values[apart], color="#c44e52", marker="D", linestyle="none")
+    line.set_ylabel(METRIC_LABELS[metric], color="#c44e52")
+    if metric == "event_rate":
+        line.set_ylim(0, max(1e-9, float(values.max())) * 1.15)
+    else:
+        line.axhline(0.0, color="grey", linewidth=0.8, linestyle=":")
     return ax
 
 
@@ -78,7 +92,7 @@ def plot_lorenz(
     matplotlib Axes
         The Axes that holds the curves and the diagonal.
     """
-    ax = _axes(ax)
+    ax = axes(ax)
     for column in columns if columns is not None else fitted_bins(binner).names:
         curve = diagnostics.lorenz_curve(binner, X, y, column)
         ax.plot(

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 from collections.abc import Callable, Sequence
+from pathlib import Path
 from typing import Any
 
 import numpy as np
@@ -64,8 +65,9 @@ class BinReports:
         """
         return tables.summary(fitted_bins(self), self.get_params(), sort_by)
 
-    def plot(self, column: str | int, ax: Any = None) -> Any:
-        """Bars of each bin's share with its event rate on a second axis (matplotlib).
+    def plot(self, column: str | int, ax: Any = None, metric: str = "event_rate") -> Any:
+        """Bars of each bin's share with its event rate or WoE on a second axis (matplotlib;
+        see `plots.plot_bins`).
 
         Parameters
         ----------
@@ -73,10 +75,32 @@ class BinReports:
             The column, by name or position.
         ax : matplotlib Axes, optional
             Where to draw; a new figure when not given.
+        metric : {"event_rate", "woe"}, default "event_rate"
+            The line drawn over the bars.
 
         Returns
         -------
         matplotlib Axes
         """
         name = str(fitted_bins(self).column(column).name)
-        return plots.plot_bins(self.table(column), name, ax=ax)
+        return plots.plot_bins(self.table(column), name, ax=ax, metric=metric)
+
+    def report(self, path: str | Path, stability: Any = None) -> Path:
+        """A self-contained HTML report of the bins: the summary, each variable's table
+        and plot (see `tembrolin.report.write_report`).
+
+        Parameters
+        ----------
+        path : str or Path
+            Where to write the page.
+        stability : pandas.DataFrame, optional
+            A `tembrolin.stability(..., by_bin=True)` table to show.
+
+        Returns
+        -------
+        Path
+            The page written.
+        """
+        from tembrolin.report import write_report  # noqa: PLC0415 (Jinja2 and matplotlib)
+
+        return write_report(self, path, stability=stability)

@@ -9,7 +9,7 @@ from typing import Any
 import numpy as np
 import pandas as pd
 
-from tembrolin import _errors, monotone
+from tembrolin import _errors, bin_statistics, monotone
 from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.fitting import CONTINUOUS_KEYS
 
@@ -97,6 +97,8 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
     rows = bins.rows
     count = rows["count"]
     woe, iv = woe_of_rows(bins)
+    js = bin_statistics.js_terms(rows["c0"][:-1], rows["c1"][:-1])
+    p_values, tests = bin_statistics.next_bin_tests(bins)
     table = pd.DataFrame(
         {
             "bin": labels(bins),
@@ -107,6 +109,9 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
             "event_rate": rows["event_rate"],
             "woe": np.append(woe, np.nan),
             "iv": np.append(iv, iv.sum()),
+            "js": np.append(js, js.sum()),
+            "p_value": p_values,  # against the next bin
+            "test": tests,
             "representative": rows["representative"],
         }
     )
@@ -139,6 +144,7 @@ def summary_row(bins: ColumnBins, params: Mapping[str, Any]) -> dict[str, object
         "iv": float(woe_of_rows(bins)[1].sum()),
         "auc": bins.auc_gini[0],
         "gini": bins.auc_gini[1],
+        **bin_statistics.column_statistics(bins),
         "share_missing": float(count[bins.missing_row] / count[-1]) if count[-1] else 0.0,
         "monotone": monotone.is_monotone(bins.rows["event_rate"][regular], count[regular]),
         "trend": bins.trend,
