@@ -31,7 +31,7 @@ HEADERS = {
     "test": "Prueba", "representative": "Representante", "kind": "Tipo", "n_bins": "Grupos",
     "auc": "AUC", "gini": "Gini", "hellinger": "Hellinger", "hhi": "HHI", "ks": "KS",
     "share_missing": "Faltantes", "monotone": "Monótona", "trend": "Tendencia",
-    "method": "Método", "params": "Parámetros", "rounding": "Redondeo",
+    "method": "Método", "params": "Parámetros", "rounding": "Redondeo", "feasible": "Factible",
     "target_missing": "Objetivo ausente", "correlation": "Correlación",
     "kept": "Seleccionada", "reason": "Motivo", "coefficient": "Coeficiente",
     "points": "Puntos", "band": "Banda", "cumulative_events": "Eventos acumulados",
@@ -41,7 +41,8 @@ HEADERS = {
 }  # fmt: skip
 WORDS = {
     "numeric": "numérica", "categorical": "categórica", "ascending": "creciente",
-    "descending": "decreciente", "missing": "faltantes", "total": "total",
+    "descending": "decreciente", "peak": "pico", "valley": "valle", "missing": "faltantes",
+    "total": "total", "optimal": "óptimo",
 }  # fmt: skip
 TARGETS = {"binary": "binario", "continuous": "continuo"}
 
