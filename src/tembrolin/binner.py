@@ -10,13 +10,12 @@ from typing import Any
 import numpy as np
 from sklearn.base import BaseEstimator, TransformerMixin
 
-from tembrolin import _errors, _frames, encoding, persistence
+from tembrolin import _errors, encoding, persistence
 from tembrolin.bins import FittedBins, fitted_bins
 from tembrolin.cluster import is_dask
 from tembrolin.reports import BinReports
-from tembrolin.request import METRICS, categorical_names, check_choice, fit_request
-from tembrolin.sample import fit_table
-from tembrolin.target import rule_for_sample
+from tembrolin.request import METRICS, check_choice
+from tembrolin.sample import fit_frame
 
 
 class Binner(TransformerMixin, BinReports, BaseEstimator):
@@ -234,17 +233,7 @@ or None, default "auto"
             raise _errors.weights_not_supported()
         if dask_options:
             raise _errors.dask_only(dask_options)
-        if isinstance(y, str):
-            X, y = _frames.split_target(X, y)
-        columns = _frames.read_columns(X, categorical_names(self.categorical))
-        request = fit_request(self.get_params(), columns.names, columns.kinds)
-        if columns.n_rows == 0:
-            raise _errors.no_rows()
-        target = _frames.target_values(y, columns.n_rows)
-        rule = rule_for_sample(
-            target.values, target.floating, request.target_threshold, request.target_percentile
-        )
-        return self._set_bins(fit_table(request, columns, target.values, rule))
+        return self._set_bins(fit_frame(self.get_params(), X, y))
 
     def _set_bins(self, fitted: FittedBins) -> Binner:
         self.bins_ = fitted

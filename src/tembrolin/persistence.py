@@ -16,7 +16,7 @@ from typing import Any
 
 import numpy as np
 
-from tembrolin import _errors, json_checks, request, tables
+from tembrolin import _errors, json_checks, json_text, request, tables
 from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.target import BINARY, TargetRule
 
@@ -197,7 +197,7 @@ def load(text: str, param_names: set[str]) -> tuple[dict[str, Any], FittedBins]:
     if not isinstance(text, str):
         error = _errors.json_not_text("text", text)
         raise error
-    document = json_checks.parse(text)
+    document = json_text.parse(text)
     json_checks.check_structure(document)
     json_checks.check_meaning(document)
     columns = [_column_from_dict(data) for data in document["columns"]]

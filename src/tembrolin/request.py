@@ -17,6 +17,7 @@ import numpy as np
 from tembrolin import _errors
 from tembrolin._frames import CATEGORICAL, NUMERIC
 from tembrolin.bins import Settings
+from tembrolin.column_options import categorical_names, per_column
 
 METHODS = ("optimal", "mdlp", "quantile", "equal_width")
 CANDIDATES = ("boundary", "neighbour")
@@ -162,76 +163,6 @@ def _workers(n_jobs: Any) -> int:
     return int(n_jobs)
 
 
-def _is_number(value: Any) -> bool:
-    return isinstance(value, (int, float, np.integer, np.floating)) and not isinstance(
-        value, (bool, np.bool_)
-    )
-
-
-def _values(argument: str, values: Any) -> tuple[Any, ...]:
-    """A sequence of values given for one column, as a tuple; a lone value is refused."""
-    if not isinstance(values, (list, tuple, np.ndarray)):
-        raise _errors.out_of_range(argument, values, "una lista de valores")
-    return tuple(values.tolist() if isinstance(values, np.ndarray) else values)
-
-
-def _column_values(argument: str, values: tuple[Any, ...], kind: str) -> tuple[Any, ...]:
-    """One column's values checked for its kind: numbers (NaN refused) for a numeric
-    column, labels (None refused) for a categorical one."""
-    if kind == NUMERIC:
-        wrong = [v for v in values if not _is_number(v)]
-        if wrong:
-            raise _errors.out_of_range(argument, wrong[0], "una lista de números")
-        values = tuple(float(v) for v in values)
-        if any(math.isnan(v) for v in values):
-            raise _errors.nan_given(argument)
-    elif any(v is None for v in values):
-        raise _errors.nan_given(argument)
-    else:
-        wrong = [v for v in values if not isinstance(v, (str, int, float, np.generic))]
-        if wrong:
-            raise _errors.out_of_range(argument, wrong[0], "una lista de categorías")
-    return values
-
-
-def _per_column(
-    argument: str, value: Any, names: list[str], kinds: list[str]
-) -> dict[str, tuple[Any, ...]]:
-    """`user_splits` or `special_values` per column name: a mapping names its columns, a
-    plain sequence applies to every column (numbers only, to the numeric ones)."""
-    if value is None:
-        return {}
-    kind_of = dict(zip(names, kinds, strict=True))
-    if isinstance(value, Mapping):
-        # Columns are known by their names as text: a frame's column 0 is "0".
-        unknown = [str(name) for name in value if str(name) not in kind_of]
-        if unknown:
-            raise _errors.unknown_columns(argument, unknown)
-        named = {str(name): f"{argument}['{name}']" for name in value}
-        return {
-            str(name): _column_values(
-                named[str(name)], _values(named[str(name)], v), kind_of[str(name)]
-            )
-            for name, v in value.items()
-        }
-    given = _values(argument, value)
-    numbers = tuple(v for v in given if _is_number(v))
-    return {
-        name: _column_values(argument, given if kind == CATEGORICAL else numbers, kind)
-        for name, kind in kind_of.items()
-    }
-
-
-def categorical_names(categorical: Any) -> list[str]:
-    """The `categorical` parameter as a list of column names."""
-    if categorical is None:
-        return []
-    if isinstance(categorical, str) or not isinstance(categorical, (list, tuple, set)):
-        error = _errors.out_of_range("categorical", categorical, "una lista de nombres de columna")
-        raise error
-    return [str(name) for name in categorical]
-
-
 def fit_request(params: Mapping[str, Any], names: list[str], kinds: list[str]) -> FitRequest:
     """The request of a fit of the columns `names`, of the given kinds (numeric or
     categorical), with the estimator's `params`."""
@@ -253,7 +184,7 @@ def fit_request(params: Mapping[str, Any], names: list[str], kinds: list[str]) -
     if user is not None and not isinstance(user, Mapping):
         error = _errors.out_of_range("user_splits", user, "un dict columna -> cortes")
         raise error
-    user_splits = _per_column("user_splits", user, names, [NUMERIC] * len(names))
+    user_splits = per_column("user_splits", user, names, [NUMERIC] * len(names))
     for name, splits in user_splits.items():
         finite = all(math.isfinite(v) for v in splits)
         if not (finite and all(a < b for a, b in itertools.pairwise(splits))):
@@ -270,7 +201,7 @@ def fit_request(params: Mapping[str, Any], names: list[str], kinds: list[str]) -
         # Repeats, and numbers that are equal (1 and 1.0, -0.0 and 0.0), are one special value.
         special_values={
             name: tuple(dict.fromkeys(values))
-            for name, values in _per_column(
+            for name, values in per_column(
                 "special_values", params["special_values"], names, kinds
             ).items()
         },

@@ -2,17 +2,20 @@
 
 from __future__ import annotations
 
+from collections.abc import Mapping
 from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, replace
 from functools import cached_property
+from typing import Any
 
 import numpy as np
 
 import _tembrolin
-from tembrolin import categories
+from tembrolin import _errors, _frames, categories
 from tembrolin._frames import Columns
 from tembrolin._native import mdlp_fit
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
+from tembrolin.column_options import categorical_names
 from tembrolin.fitting import (
     BINARY_KEYS,
     CONTINUOUS_KEYS,
@@ -21,8 +24,8 @@ from tembrolin.fitting import (
     totals_row,
     with_infinities,
 )
-from tembrolin.request import FitRequest
-from tembrolin.target import TargetRule
+from tembrolin.request import FitRequest, fit_request
+from tembrolin.target import TargetRule, rule_for_sample
 
 
 @dataclass(frozen=True)
@@ -145,3 +148,19 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
     missing = int((~kept).sum())
     labels = None if columns.labels is None else tuple(columns.labels)
     return FittedBins({b.name: b for b in fitted}, labels, rule, target_missing=missing)
+
+
+def fit_frame(params: Mapping[str, Any], X: Any, y: Any) -> FittedBins:
+    """The fit of a table on this machine with the estimator's `params`: X a pandas or
+    polars DataFrame or a 2-D array, y its target or the name of one of its columns."""
+    if isinstance(y, str):
+        X, y = _frames.split_target(X, y)
+    columns = _frames.read_columns(X, categorical_names(params["categorical"]))
+    request = fit_request(params, columns.names, columns.kinds)
+    if columns.n_rows == 0:
+        raise _errors.no_rows()
+    target = _frames.target_values(y, columns.n_rows)
+    rule = rule_for_sample(
+        target.values, target.floating, request.target_threshold, request.target_percentile
+    )
+    return fit_table(request, columns, target.values, rule)

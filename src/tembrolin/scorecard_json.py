@@ -12,7 +12,7 @@ from typing import Any
 import numpy as np
 import pandas as pd
 
-from tembrolin import _errors, json_checks
+from tembrolin import _errors, json_text
 from tembrolin.binner import Binner
 
 FORMAT = "tembrolin.Scorecard"
@@ -76,7 +76,7 @@ def load(text: str) -> tuple[dict[str, Any], Binner, pd.DataFrame, np.ndarray, f
     tuple
         (params, binner, selection, coef, intercept)
     """
-    document = json_checks.parse(text)
+    document = json_text.parse(text)
     found = (
         (document.get("format"), document.get("version")) if isinstance(document, dict) else None
     )

@@ -17,7 +17,8 @@ from tembrolin.bins import ColumnBins, FittedBins
 from tembrolin.categories import CategoryCounts
 from tembrolin.cluster import counting, dask, is_dask
 from tembrolin.cluster.rounding import roundings as checked_roundings
-from tembrolin.request import FitRequest, categorical_names, fit_request
+from tembrolin.column_options import categorical_names
+from tembrolin.request import FitRequest, fit_request
 from tembrolin.target import TargetRule, decide
 
 DEFAULT_TABLE_BYTES = 256 * 2**20
