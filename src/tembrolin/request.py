@@ -48,14 +48,11 @@ def check_number(
 
 @dataclass(frozen=True)
 class FitRequest:
-    """What a fit of named columns needs, checked.
+    """What a fit of named columns needs, checked: the search `settings` shared by every
+    column, how many columns are fitted at once on threads (`workers`), and:
 
     Attributes
     ----------
-    settings : Settings
-        The search parameters shared by every column.
-    workers : int
-        How many columns are fitted at once, on threads.
     special_values : dict of column name to tuple
         Each column's special values: numbers, or labels for a categorical column.
     user_splits : dict of column name to tuple of float
