@@ -51,6 +51,21 @@ TESTS = {
     "sample.py": ["test_fitting", "test_tables", "test_counts", "test_binner"],
     "tables.py": ["test_tables", *BINNER[:1], *BINNER[2:]],
     "target.py": ["test_fitting", "test_counts", "test_binner"],
+    "bin_statistics.py": ["test_tables"],
+    "categories.py": ["test_categorical", "test_distributed"],
+    "column_options.py": ["test_binner", "test_categorical"],
+    "json_checks.py": ["test_persistence"],
+    "json_text.py": ["test_persistence"],
+    "optimal.py": ["test_optimal_fit", "test_distributed"],
+    "reports.py": ["test_binner", "test_package_diagnostics"],
+    "report.py": ["test_report"],
+    "score_plots.py": ["test_report"],
+    "selection.py": ["test_scorecard"],
+    "points.py": ["test_scorecard"],
+    "scorecard.py": ["test_scorecard", "test_distributed"],
+    "scorecard_json.py": ["test_scorecard"],
+    "performance.py": ["test_scorecard", "test_distributed"],
+    "monitoring.py": ["test_scorecard", "test_distributed"],
 }
 # Imported once and shared by every forked test run; tembrolin itself is imported in each
 # child only, from the mutated copy. Polars and distributed start threads: not before a fork.
