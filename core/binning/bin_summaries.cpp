@@ -40,13 +40,41 @@ std::vector<std::vector<double>> sized_lists(std::span<const std::int64_t> count
     return lists;
 }
 
-// The representative x of a bin: the mean from its sum in input order, the
-// median by selection over its values.
+// The median x of each bin (NaN for an empty one); `count` holds the bins' counts of
+// the x whose index `kept` admits. Their keys are laid out bin after bin in one
+// buffer, each bin's median then selected in its own stretch.
+template <class Kept>
+std::vector<double> bin_medians(std::span<const double> x, std::span<const double> splits,
+                                std::span<const std::int64_t> count, Kept kept) {
+    std::vector<std::size_t> next(count.size() + 1, 0);
+    for (std::size_t b = 0; b < count.size(); ++b) {
+        next[b + 1] = next[b] + static_cast<std::size_t>(count[b]);
+    }
+    std::vector<std::uint64_t> keys(next.back());
+    const std::size_t missing_slot = count.size();
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!kept(i)) continue;
+        const std::size_t slot = bin_slot(x[i], splits);
+        if (slot != missing_slot) keys[next[slot]++] = order_key(x[i]);
+    }
+    std::vector<double> medians(count.size(), nan);
+    std::size_t start = 0;
+    for (std::size_t b = 0; b < count.size(); ++b) {
+        const auto m = static_cast<std::size_t>(count[b]);
+        const QuantilePosition p = median_position(m);
+        if (m > 0) medians[b] = select_keys_at(std::span(keys).subspan(start, m), {&p, 1}).front();
+        start += m;
+    }
+    return medians;
+}
+
+// The representative x of a bin: the mean from its sum in input order, or the
+// median found for it.
 double bin_representative(Representative representative, std::int64_t count, double sum,
-                          std::span<const double> values) {
+                          double median) {
     return representative_value(
         representative, static_cast<std::size_t>(count), [sum] { return sum; },
-        [values] { return select_value_at(values, median_position(values.size())); });
+        [median] { return median; });
 }
 
 }  // namespace
@@ -72,15 +100,10 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
         sum[slot] = x[i] + sum[slot];
     }
 
-    // The x of each bin are only kept when a median needs them.
-    std::vector<std::vector<double>> values(k + 1);
-    if (representative == Representative::median) {
-        values = sized_lists(std::span(count).first(k + 1));
-        for (const double v : x) {
-            const std::size_t slot = bin_slot(v, splits);
-            if (slot != missing_slot) values[slot].push_back(v);
-        }
-    }
+    const std::vector<double> medians = representative == Representative::median
+                                            ? bin_medians(x, splits, std::span(count).first(k + 1),
+                                                          [](std::size_t) { return true; })
+                                            : std::vector<double>(k + 1, nan);
 
     const auto n = static_cast<std::int64_t>(x.size());
     const bool missing = count[missing_slot] > 0;
@@ -90,7 +113,7 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
         const BinBounds bounds = bin_bounds(b, splits);
         rows.push_back({bounds.left, bounds.right, count[b], share(count[b], n), count[b] - c1[b],
                         c1[b], share(c1[b], count[b]),
-                        bin_representative(representative, count[b], sum[b], values[b])});
+                        bin_representative(representative, count[b], sum[b], medians[b])});
     }
     if (missing) {
         const std::int64_t m = count[missing_slot];
@@ -118,15 +141,15 @@ std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const doub
     }
     const std::int64_t used = std::accumulate(count.begin(), count.end(), std::int64_t{0});
 
-    const bool median = representative == Representative::median;
+    const std::vector<double> medians =
+        representative == Representative::median
+            ? bin_medians(x, splits, std::span(count).first(k + 1),
+                          [y](std::size_t i) { return !std::isnan(y[i]); })
+            : std::vector<double>(k + 1, nan);
     std::vector<std::vector<double>> targets = sized_lists(count);
-    std::vector<std::vector<double>> values(k + 1);
-    if (median) values = sized_lists(std::span(count).first(k + 1));
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (std::isnan(y[i])) continue;
-        const std::size_t slot = bin_slot(x[i], splits);
-        targets[slot].push_back(y[i]);
-        if (median && slot != missing_slot) values[slot].push_back(x[i]);
+        targets[bin_slot(x[i], splits)].push_back(y[i]);
     }
 
     const bool missing = count[missing_slot] > 0;
@@ -145,8 +168,9 @@ std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const doub
             bounds.right,
             c,
             share(c, used),
-            slot == missing_slot ? nan
-                                 : bin_representative(representative, c, x_sum[slot], values[slot]),
+            slot == missing_slot
+                ? nan
+                : bin_representative(representative, c, x_sum[slot], medians[slot]),
             empty ? nan : std::accumulate(t.begin(), t.end(), 0.0) / static_cast<double>(c),
             empty ? nan : binning_quantile(t, 0.25),
             empty ? nan : binning_quantile(t, 0.5),

@@ -75,9 +75,25 @@ double select_value_at(std::span<const double> values, QuantilePosition p) {
     // -0.0 first: one conversion, then the cheapest comparison.
     std::vector<std::uint64_t> keys(values.size());
     std::transform(values.begin(), values.end(), keys.begin(), order_key);
-    select_positions(std::span(keys), {p.lower_index, p.upper_index}, std::less<>{});
-    return interpolate(from_order_key(keys[p.lower_index]), from_order_key(keys[p.upper_index]),
-                       p.fraction);
+    return select_keys_at(keys, std::span(&p, 1)).front();
+}
+
+std::vector<double> select_keys_at(std::span<std::uint64_t> keys,
+                                   std::span<const QuantilePosition> positions) {
+    std::vector<std::size_t> wanted;
+    wanted.reserve(2 * positions.size());
+    for (const QuantilePosition& p : positions) {
+        wanted.push_back(p.lower_index);
+        wanted.push_back(p.upper_index);
+    }
+    select_positions(keys, std::move(wanted), std::less<>{});
+    std::vector<double> out;
+    out.reserve(positions.size());
+    for (const QuantilePosition& p : positions) {
+        out.push_back(interpolate(from_order_key(keys[p.lower_index]),
+                                  from_order_key(keys[p.upper_index]), p.fraction));
+    }
+    return out;
 }
 
 CountedSequence::CountedSequence(std::span<const double> values,

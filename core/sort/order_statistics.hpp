@@ -69,4 +69,9 @@ void select_order_statistics(std::span<double> values, std::vector<std::size_t> 
 // value_at of the values (none NaN) once sorted, found by selection on a copy.
 double select_value_at(std::span<const double> values, QuantilePosition p);
 
+// value_at of every position of the sorted values that `keys` (order keys of values
+// without NaN) stand for, found by one selection that rearranges the keys.
+std::vector<double> select_keys_at(std::span<std::uint64_t> keys,
+                                   std::span<const QuantilePosition> positions);
+
 }  // namespace tembrolin

@@ -26,7 +26,14 @@ from tembrolin._native import (
     value_counts,
 )
 from tembrolin.bins import ColumnBins, Representative, Settings
-from tembrolin.fitting import BINARY_KEYS, CONTINUOUS_KEYS, NO_SPLITS, with_infinities
+from tembrolin.fitting import (
+    BINARY_KEYS,
+    CONTINUOUS_KEYS,
+    NO_SPLITS,
+    Search,
+    mdlp_search,
+    with_infinities,
+)
 
 NO_VALUES = np.empty(0, dtype=np.float64)
 
@@ -131,16 +138,16 @@ class CountsSource:
             return math.nan
         return float(lorenz_counts(counts["values"], counts["c0"], counts["c1"])["gini"])
 
-    def search(self, settings: Settings, direction: str | None) -> np.ndarray:
+    def search(self, settings: Settings, direction: str | None) -> Search:
         counts = self.counted.regular
         if settings.method == "mdlp":
             rule = settings.mdlp_rule(self.n_rows, direction)
             result = mdlp_fit_counts(counts, *rule, candidates=settings.candidates)
-            right = result["summary"]["right"]
-            return right[np.isfinite(right)]
+            return mdlp_search(result["summary"], settings.representative)
         if not np.isfinite(counts["values"]).any():
-            return NO_SPLITS
-        return counted_binning_splits(counts["values"], observations(counts), *settings.split_rule)
+            return Search(NO_SPLITS)
+        values, repeats = counts["values"], observations(counts)
+        return Search(counted_binning_splits(values, repeats, *settings.split_rule))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
         return report(self.counted.regular, splits, representative)

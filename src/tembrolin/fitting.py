@@ -9,7 +9,7 @@ the same for every source, so every source gives the same bins.
 from __future__ import annotations
 
 import math
-from typing import Any, Protocol
+from typing import Any, NamedTuple, Protocol
 
 import numpy as np
 
@@ -20,6 +20,14 @@ from tembrolin.bins import ColumnBins, Representative, Settings
 NO_SPLITS = np.empty(0, dtype=np.float64)
 BINARY_KEYS = ("count", "c0", "c1", "event_rate", "representative")
 CONTINUOUS_KEYS = ("target_mean", "target_p25", "target_median", "target_p75")
+
+
+class Search(NamedTuple):
+    """The cuts a search found, and the report rows over them (as `Source.rows` gives them
+    with the fit's representative) when the search made them on the way, else None."""
+
+    splits: np.ndarray
+    rows: dict[str, np.ndarray] | None = None
 
 
 class Source(Protocol):
@@ -33,7 +41,7 @@ class Source(Protocol):
         """The Gini of x against the classes, without special and missing values; NaN
         without both classes."""
 
-    def search(self, settings: Settings, direction: str | None) -> np.ndarray:
+    def search(self, settings: Settings, direction: str | None) -> Search:
         """The cuts of `settings.method` over the regular values."""
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
@@ -42,6 +50,21 @@ class Source(Protocol):
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         """One row for each special value, in order."""
+
+
+def mdlp_search(summary: dict[str, np.ndarray], representative: Representative) -> Search:
+    """The cuts of an MDLP report, with its rows kept as the fit's report where they are
+    the report's bits: medians are, but for a median of zero (the search orders -0.0 and
+    +0.0 as equals, the report -0.0 first); means are not (the search adds x in sorted
+    order, the report in the rows' order); and a sample with no value to search has no
+    bin row."""
+    right = summary["right"]
+    splits = right[np.isfinite(right)]
+    if representative != "median" or (~np.isnan(right)).sum() != len(splits) + 1:
+        return Search(splits)
+    if (summary["representative"] == 0.0).any():
+        return Search(splits)
+    return Search(splits, {key: summary[key] for key in BINARY_KEYS})
 
 
 def with_infinities(special_values: tuple[Any, ...]) -> tuple[float, ...]:
@@ -106,6 +129,7 @@ def fit_column(
     elif direction in ("peak", "valley") and not optimal_search:
         direction = None  # a shape only the optimal search keeps
     feasible = True
+    rows = None
     if user_splits is not None:
         # The core's preparation of custom cuts: finite, ascending and unique.
         splits = _tembrolin.binning_splits(
@@ -118,9 +142,10 @@ def fit_column(
         splits, direction, feasible = found.splits, found.trend, found.feasible
         method = settings.method
     else:
-        splits = source.search(settings, direction)
+        splits, rows = source.search(settings, direction)
         method = settings.method
-    rows = source.rows(splits, settings.representative)
+    if rows is None:
+        rows = source.rows(splits, settings.representative)
     if direction is not None and not optimal_search:
         n_regular = len(splits) + 1
         merged = monotone.merge_violators(

@@ -63,7 +63,7 @@ def optimal_cuts(
     the column's quantile pre-bins."""
     if prebins is None:
         quantiles = replace(settings, method="quantile", n_bins=settings.n_prebins)
-        prebins = source.search(quantiles, None)
+        prebins = source.search(quantiles, None).splits
     rows = source.rows(prebins, "mean")
     n_pre = len(prebins) + 1
     c0 = rows["c0"][:n_pre].astype(np.float64)

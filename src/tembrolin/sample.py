@@ -20,7 +20,9 @@ from tembrolin.fitting import (
     BINARY_KEYS,
     CONTINUOUS_KEYS,
     NO_SPLITS,
+    Search,
     fit_column,
+    mdlp_search,
     totals_row,
     with_infinities,
 )
@@ -30,8 +32,9 @@ from tembrolin.target import TargetRule, rule_for_sample
 
 @dataclass(frozen=True)
 class Rows:
-    """Rows of a column: x with the target's values and 0/1 classes; `continuous` says
-    whether the report also summarises the target's values."""
+    """Rows of a column: x with the target's values and 0/1 classes (of any numeric type:
+    a binary target is its own classes); `continuous` says whether the report also
+    summarises the target's values."""
 
     x: np.ndarray
     y: np.ndarray
@@ -44,11 +47,16 @@ class Rows:
     def report(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
         """The core's rows over splits: class counts, and target statistics if continuous."""
         rows = _tembrolin.binning_summary_binary(self.x, self.classes, splits, representative)
-        rows = {key: rows[key] for key in BINARY_KEYS}
-        if self.continuous:
-            summary = _tembrolin.binning_summary_continuous(self.x, self.y, splits, representative)
-            rows.update({key: summary[key] for key in CONTINUOUS_KEYS})
-        return rows
+        return self.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
+
+    def with_target(
+        self, rows: dict[str, np.ndarray], splits: np.ndarray, representative: Representative
+    ) -> dict[str, np.ndarray]:
+        """The binary rows over splits, with the target's statistics if continuous."""
+        if not self.continuous:
+            return rows
+        summary = _tembrolin.binning_summary_continuous(self.x, self.y, splits, representative)
+        return rows | {key: summary[key] for key in CONTINUOUS_KEYS}
 
 
 @dataclass(frozen=True)
@@ -77,19 +85,23 @@ class SampleSource:
             return float("nan")
         return float(_tembrolin.lorenz_curve_native(regular.x[finite], kept)["gini"])
 
-    def search(self, settings: Settings, direction: str | None) -> np.ndarray:
-        x = self.regular.x
+    def search(self, settings: Settings, direction: str | None) -> Search:
+        regular = self.regular
         if settings.method == "mdlp":
             rule = settings.mdlp_rule(self.n_rows, direction)
-            # The classes are already 0/1, so the search sees the same classes as every report.
-            report = mdlp_fit(
-                x, self.regular.classes.astype(np.float64), *rule, candidates=settings.candidates
+            # The classes are already 0/1, so the search sees the same classes as every
+            # report; float64 ones are passed as they are, without a copy.
+            classes = np.asarray(regular.classes, dtype=np.float64)
+            report = mdlp_fit(regular.x, classes, *rule, candidates=settings.candidates)
+            found = mdlp_search(report["summary"], settings.representative)
+            if found.rows is None:
+                return found
+            return Search(
+                found.splits, regular.with_target(found.rows, found.splits, settings.representative)
             )
-            right = report["summary"]["right"]
-            return right[np.isfinite(right)]
-        if not np.isfinite(x).any():
-            return NO_SPLITS  # nothing to cut: one bin
-        return _tembrolin.binning_splits(x, *settings.split_rule, NO_SPLITS)
+        if not np.isfinite(regular.x).any():
+            return Search(NO_SPLITS)  # nothing to cut: one bin
+        return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
         return self.regular.report(splits, representative)
@@ -127,25 +139,32 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
     """The fit of every column of a table on this machine, columns on `request.workers`
     threads (the result does not depend on how many). Rows whose target is missing take
     no part."""
-    kept = ~np.isnan(y)
-    y = y[kept]
-    classes = rule.classes(y)
-    ones = int(classes.sum())
+    missing = int(np.count_nonzero(np.isnan(y)))
+    # The mask is only kept, and y only copied, when some target is missing.
+    kept = ~np.isnan(y) if missing else None
+    if kept is not None:
+        y = y[kept]
+    # A binary y is its own classes: no copy of it is made.
+    classes = y if rule.binary else rule.classes(y)
+    ones = int(np.count_nonzero(classes))
     target = None
     if not rule.binary:
         whole = Rows(np.zeros(len(y)), y, classes, True).report(NO_SPLITS, "median")
         target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
     totals = totals_row(len(classes) - ones, ones, target)
-    every = kept.all()
 
     def fit_one(j: int) -> ColumnBins:
         x = columns.read(j)
-        rows = Rows(x if every else x[kept], y, classes, not rule.binary)
+        rows = Rows(x if kept is None else x[kept], y, classes, not rule.binary)
         return _fit_one(request, columns.names[j], rows, totals)
 
-    with ThreadPoolExecutor(max_workers=request.workers) as pool:
-        fitted = list(pool.map(fit_one, range(len(columns.names))))
-    missing = int((~kept).sum())
+    if request.workers == 1:
+        # On the calling thread: a new thread's allocations would go to an arena of its
+        # own, which keeps the freed memory of the columns' fits after the fit returns.
+        fitted = [fit_one(j) for j in range(len(columns.names))]
+    else:
+        with ThreadPoolExecutor(max_workers=request.workers) as pool:
+            fitted = list(pool.map(fit_one, range(len(columns.names))))
     labels = None if columns.labels is None else tuple(columns.labels)
     return FittedBins({b.name: b for b in fitted}, labels, rule, target_missing=missing)
 

@@ -75,8 +75,14 @@ def decide(
 
 
 def distinct_values(y: np.ndarray, most: int = 3) -> np.ndarray:
-    """Up to `most` of the smallest distinct values of y, NaN left out."""
-    return np.unique(y[~np.isnan(y)])[:most]
+    """Up to `most` of the smallest distinct values of y, NaN left out: one pass over y
+    for each, with no copy of it (a column of the fit's length may be large)."""
+    seen: list[float] = []
+    above = ~np.isnan(y)
+    while len(seen) < most and above.any():
+        seen.append(float(np.min(y, where=above, initial=np.inf)))
+        above = y > seen[-1]
+    return np.array(seen, dtype=np.float64)
 
 
 def sample_percentile(y: np.ndarray, percentile: float) -> float:
@@ -91,7 +97,10 @@ def rule_for_sample(
     y: np.ndarray, floating: bool, threshold: float | None, percentile: float | None
 ) -> TargetRule:
     """The target rule of a sample of y (NaN left out)."""
-    kept = y[~np.isnan(y)]
     return decide(
-        distinct_values(kept), floating, threshold, percentile, lambda p: sample_percentile(kept, p)
+        distinct_values(y),
+        floating,
+        threshold,
+        percentile,
+        lambda p: sample_percentile(y[~np.isnan(y)], p),
     )
