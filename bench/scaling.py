@@ -27,9 +27,9 @@ def load_floor():
     if not found:
         message = f"_bench_floor not built in {FLOOR_BUILD}: run `make bench`"
         raise FileNotFoundError(message)
-    spec = importlib.util.spec_from_file_location("_bench_floor", found[0])
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    located = importlib.util.spec_from_file_location("_bench_floor", found[0])
+    module = importlib.util.module_from_spec(located)
+    located.loader.exec_module(module)
     return module
 
 

@@ -295,9 +295,9 @@ def main() -> int:
     with tempfile.TemporaryDirectory(prefix="tembrolin-mutants-") as folder:
         root = Path(folder)
         package = root / "tembrolin"
-        spec = importlib.util.find_spec("tembrolin")
-        assert spec is not None and spec.submodule_search_locations, "tembrolin is not installed"
-        installed = spec.submodule_search_locations[0]
+        located = importlib.util.find_spec("tembrolin")
+        assert located is not None and located.submodule_search_locations, "not installed"
+        installed = located.submodule_search_locations[0]
         shutil.copytree(installed, package, ignore=shutil.ignore_patterns("__pycache__"))
         for module, (tree, found) in chosen.items():
             target = package / module
