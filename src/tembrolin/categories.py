@@ -63,9 +63,23 @@ def _from_table(table: dict[Any, list[int]], missing_c0: int, missing_c1: int) -
     return CategoryCounts(labels, c0, c1, missing_c0, missing_c1)
 
 
-def count_categories(labels: np.ndarray, classes: np.ndarray) -> CategoryCounts:
-    """The class counts of each distinct label; None is the missing label."""
-    codes, uniques = pd.factorize(labels, use_na_sentinel=True)
+@dataclass(frozen=True)
+class Coded:
+    """A column of labels read once: each row's index into the distinct labels, -1 for a
+    missing one (None)."""
+
+    codes: np.ndarray
+    uniques: np.ndarray
+
+    @classmethod
+    def of(cls, labels: np.ndarray) -> Coded:
+        codes, uniques = pd.factorize(labels, use_na_sentinel=True)
+        return cls(codes, np.asarray(uniques, dtype=object))
+
+
+def count_categories(coded: Coded, classes: np.ndarray) -> CategoryCounts:
+    """The class counts of each distinct label and of the missing ones."""
+    codes, uniques = coded.codes, coded.uniques
     kept = codes >= 0
     n = len(uniques)
     total = np.bincount(codes[kept], minlength=n)
@@ -84,14 +98,13 @@ class Grouping:
     pooled: tuple[Any, ...]
     special_values: tuple[Any, ...]
 
-    def codes(self, labels: np.ndarray) -> np.ndarray:
-        """Each label's pre-bin as a float: its rank, -1 - i for the i-th special value,
-        NaN for a missing or unknown label."""
+    def codes(self, coded: Coded) -> np.ndarray:
+        """Each row's pre-bin as a float: its label's rank, -1 - i for the i-th special
+        value, NaN for a missing or unknown label."""
         code_of = {label: float(rank) for rank, group in enumerate(self.groups) for label in group}
         code_of.update({v: -1.0 - i for i, v in enumerate(self.special_values)})
-        codes, uniques = pd.factorize(labels, use_na_sentinel=True)
-        table = np.array([code_of.get(label, np.nan) for label in uniques] + [np.nan])
-        return table[codes]
+        table = np.array([code_of.get(label, np.nan) for label in coded.uniques] + [np.nan])
+        return table[coded.codes]
 
     @property
     def prebins(self) -> np.ndarray:

@@ -127,9 +127,10 @@ def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> Column
         return fit_column(
             name, SampleSource(rows, specials), totals, request.settings, specials, splits
         )
-    counts = categories.count_categories(rows.x, rows.classes)
+    coded = categories.Coded.of(rows.x)  # the labels are read once, for counts and codes
+    counts = categories.count_categories(coded, rows.classes)
     grouping = categories.group(counts, specials, len(rows.x), request.settings.min_category_share)
-    source = SampleSource(replace(rows, x=grouping.codes(rows.x)), grouping.special_codes)
+    source = SampleSource(replace(rows, x=grouping.codes(coded)), grouping.special_codes)
     specials = grouping.special_codes
     bins = fit_column(name, source, totals, request.settings, specials, prebins=grouping.prebins)
     return categories.as_categories(bins, grouping)

@@ -17,7 +17,7 @@ import pandas as pd
 from tembrolin import _errors, _frames, counted
 from tembrolin._frames import CATEGORICAL
 from tembrolin.bins import ColumnBins
-from tembrolin.categories import CategoryCounts, count_categories
+from tembrolin.categories import CategoryCounts, Coded, count_categories
 from tembrolin.cluster import dask
 from tembrolin.cluster.rounding import Rounding
 from tembrolin.counted import ColumnCounts
@@ -123,7 +123,7 @@ def count_part(
     for name, kind, x in zip(layout.names, layout.kinds, columns, strict=True):
         own = specials.get(name, ())
         if kind == CATEGORICAL:
-            counts[name] = count_categories(x, classes)
+            counts[name] = count_categories(Coded.of(x), classes)
         else:
             counts[name] = counted.count_column(x, classes, own + with_infinities(own))
         guard(name, _entries(counts[name]), budget)
