@@ -121,7 +121,23 @@ ERRORS = {
         "'when' es de tipo",
     ),
     "no-columns": (lambda b, X, y: b.fit(X[[]], y), ValueError, "X no tiene columnas"),
-    "weights": (lambda b, X, y: b.fit(X, y, sample_weight=y), TypeError, "sample_weight"),
+    "weights-mdlp": (
+        lambda b, X, y: b.set_params(method="mdlp").fit(X, y, sample_weight=y + 1),
+        ValueError,
+        "'age' usa method='mdlp', que no admite sample_weight",
+    ),
+    "weights-negative": (
+        lambda b, X, y: b.fit(X, y, sample_weight=y - 0.5),
+        ValueError,
+        "sample_weight debe tener pesos finitos y no negativos",
+    ),
+    "weights-zero": (lambda b, X, y: b.fit(X, y, sample_weight=0 * y), ValueError, "algún peso"),
+    "weights-length": (lambda b, X, y: b.fit(X, y, sample_weight=y[1:]), ValueError, r"\(399,\)"),
+    "weights-text": (
+        lambda b, X, y: b.fit(X, y, sample_weight=["a"] * len(y)),
+        TypeError,
+        "sample_weight debe ser una lista de números",
+    ),
     "y-length": (lambda b, X, y: b.fit(X, y[:-1]), ValueError, "y tiene 399 valores"),
     "y-none": (lambda b, X, _: b.fit(X, None), ValueError, "y es obligatorio"),
     "y-inf": (lambda b, X, y: b.fit(X, np.where(y > 0, np.inf, y)), ValueError, "infinitos"),
@@ -228,6 +244,7 @@ SPANISH = "the check matches an English message; the package speaks Spanish"
         "check_dtype_object": SPANISH,
         "check_estimators_empty_data_messages": SPANISH,
         "check_fit2d_predict1d": SPANISH,
+        "check_all_zero_sample_weights_error": SPANISH,
     },
 )
 def test_sklearn_conventions(estimator, check):

@@ -141,7 +141,7 @@ CORRUPTIONS = {
         r"columns\[1\]\.rows\.count\[\d+\]: .*todas",
     ),
     "count-negative": (0, [((*ROWS, "c1", 0), -1)], r"c1\[0\]: debe ser >= 0"),
-    "count-fraction": (0, [((*ROWS, "c1", 0), 0.5)], r"c1\[0\]: debe ser un entero"),
+    "count-fraction": (0, [((*ROWS, "c1", 0), 0.5)], r"count\[0\]: debe ser c0 \+ c1"),
     "count-huge": (0, [((*ROWS, "c1", 0), 2**63)], r"c1\[0\]: debe ser <="),
     "rate-two": (0, [((*ROWS, "event_rate", 0), 2.0)], r"event_rate\[0\]: debe ser <= 1"),
     "rate-wrong": (0, [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)], r"c1 / count"),

@@ -162,8 +162,33 @@ def unknown_values(column: str, values: Iterable[object]) -> ValueError:
     )
 
 
-def weights_not_supported() -> TypeError:
-    return TypeError("fit no admite sample_weight: cada fila cuenta una vez")
+def weights_not_numbers() -> TypeError:
+    return TypeError("sample_weight debe ser una lista de números, uno por fila")
+
+
+def weights_shape(shape: tuple[int, ...], n_rows: int) -> ValueError:
+    return ValueError(
+        f"sample_weight debe tener un peso por fila ({n_rows}); se recibió la forma {shape}"
+    )
+
+
+def weights_not_finite() -> ValueError:
+    return ValueError("sample_weight debe tener pesos finitos y no negativos")
+
+
+def weights_all_zero() -> ValueError:
+    return ValueError("sample_weight: algún peso debe ser positivo")
+
+
+def weights_with_mdlp(column: str) -> ValueError:
+    return ValueError(
+        f"la columna '{column}' usa method='mdlp', que no admite sample_weight (cuenta "
+        "observaciones): use 'optimal', 'quantile', 'equal_width' o user_splits"
+    )
+
+
+def weights_on_cluster() -> TypeError:
+    return TypeError("sample_weight no se admite cuando X es un DataFrame de Dask")
 
 
 def duplicate_columns(columns: Iterable[str]) -> ValueError:

@@ -65,14 +65,17 @@ def next_bin_test(c0: tuple[int, int], c1: tuple[int, int]) -> tuple[float, str]
     On the 2x2 table [[c0_a, c1_a], [c0_b, c1_b]]: Pearson's chi-square without continuity
     correction, X^2 = N (c0_a c1_b - c1_a c0_b)^2 / (n_a n_b C0 C1), p = P(chi2_1 > X^2),
     when every expected count is at least 5; otherwise Fisher's exact test, two-sided.
+    Weighted counts always take the chi-square: Fisher's test counts rows.
     """
-    table = np.array([[c0[0], c1[0]], [c0[1], c1[1]]], dtype=np.int64)
-    rows, cols, n = table.sum(axis=1), table.sum(axis=0), int(table.sum())
+    table = np.array([[c0[0], c1[0]], [c0[1], c1[1]]])
+    rows, cols, n = table.sum(axis=1), table.sum(axis=0), table.sum()
     expected = np.outer(rows, cols) / n if n else np.zeros((2, 2))
-    if expected.min() < MIN_EXPECTED:
+    if expected.min() < MIN_EXPECTED and table.dtype.kind in "iu":
         return float(stats.fisher_exact(table).pvalue), FISHER
-    statistic = n * float(table[0, 0] * table[1, 1] - table[0, 1] * table[1, 0]) ** 2
-    statistic /= float(rows.prod() * cols.prod())
+    # In floats: the products of a large table's counts pass the range of int64.
+    t, r, c = table.astype(np.float64), rows.astype(np.float64), cols.astype(np.float64)
+    statistic = float(n) * (t[0, 0] * t[1, 1] - t[0, 1] * t[1, 0]) ** 2
+    statistic /= r.prod() * c.prod()
     return float(stats.chi2.sf(statistic, 1)), CHI2
 
 

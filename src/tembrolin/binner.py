@@ -207,7 +207,7 @@ or None, default "auto"
         tags.target_tags.required = True
         return tags
 
-    def fit(self, X: Any, y: Any, **dask_options: Any) -> Binner:
+    def fit(self, X: Any, y: Any, sample_weight: Any = None, **dask_options: Any) -> Binner:
         """Bins every column of X against y (0/1, or continuous cut at a threshold).
 
         Parameters
@@ -216,6 +216,12 @@ or None, default "auto"
             The table.
         y : array, Series, or the name of a column of X
             The target; with a Dask X, a column name or a Dask Series.
+        sample_weight : array of shape (n_rows,), optional
+            What each row counts, as a number of identical rows: finite and non-negative,
+            rows of weight zero left out. Every table's counts, WoE and IV are weighted
+            sums, and the quantile cuts, medians and percentiles are those of the rows
+            repeated by their weights. The "mdlp" method counts observations and refuses
+            weights (but for columns with `user_splits`); so does a Dask X.
         **dask_options
             With a Dask X only: `max_table_bytes`, `round_digits`, `round_grid` (see
             `tembrolin.cluster.fit.fit`).
@@ -228,12 +234,12 @@ or None, default "auto"
         if is_dask(X):
             from tembrolin.cluster import fit as cluster_fit  # noqa: PLC0415 (Dask inputs only)
 
+            if sample_weight is not None:
+                raise _errors.weights_on_cluster()
             return self._set_bins(cluster_fit.fit(self.get_params(), X, y, **dask_options))
-        if "sample_weight" in dask_options:
-            raise _errors.weights_not_supported()
         if dask_options:
             raise _errors.dask_only(dask_options)
-        return self._set_bins(fit_frame(self.get_params(), X, y))
+        return self._set_bins(fit_frame(self.get_params(), X, y, sample_weight))
 
     def _set_bins(self, fitted: FittedBins) -> Binner:
         self.bins_ = fitted

@@ -69,7 +69,7 @@ class Settings:
         )
 
     def mdlp_rule(
-        self, n_rows: int, direction: str | None
+        self, n_rows: float, direction: str | None
     ) -> tuple[int, int, int, float, float, bool]:
         """The MDLP arguments in the core's order: minobs, monotonicity, mono_dir, alpha,
         beta, force_first_split; a bin holds more than `min_bin_share` of all n_rows."""

@@ -34,11 +34,11 @@ class CategoryCounts:
     labels: tuple[Any, ...]
     c0: np.ndarray
     c1: np.ndarray
-    missing_c0: int = 0
-    missing_c1: int = 0
+    missing_c0: float = 0
+    missing_c1: float = 0
 
     def merge(self, other: CategoryCounts) -> CategoryCounts:
-        table: dict[Any, list[int]] = {}
+        table: dict[Any, list[float]] = {}
         for counts in (self, other):
             for label, c0, c1 in zip(counts.labels, counts.c0, counts.c1, strict=True):
                 pair = table.setdefault(label, [0, 0])
@@ -56,10 +56,18 @@ class CategoryCounts:
         }
 
 
-def _from_table(table: dict[Any, list[int]], missing_c0: int, missing_c1: int) -> CategoryCounts:
+def _from_table(
+    table: dict[Any, list[float]], missing_c0: float, missing_c1: float
+) -> CategoryCounts:
     labels = tuple(sorted(table, key=label_order))
-    c0 = np.array([table[label][0] for label in labels], dtype=np.int64)
-    c1 = np.array([table[label][1] for label in labels], dtype=np.int64)
+    # Weighted counts stay floats; whole counts, integers.
+    dtype = (
+        np.float64
+        if any(isinstance(c, float) for pair in table.values() for c in pair)
+        else np.int64
+    )
+    c0 = np.array([table[label][0] for label in labels], dtype=dtype)
+    c1 = np.array([table[label][1] for label in labels], dtype=dtype)
     return CategoryCounts(labels, c0, c1, missing_c0, missing_c1)
 
 
@@ -77,16 +85,22 @@ class Coded:
         return cls(codes, np.asarray(uniques, dtype=object))
 
 
-def count_categories(coded: Coded, classes: np.ndarray) -> CategoryCounts:
-    """The class counts of each distinct label and of the missing ones."""
+def count_categories(
+    coded: Coded, classes: np.ndarray, weights: np.ndarray | None = None
+) -> CategoryCounts:
+    """The class counts of each distinct label and of the missing ones: whole numbers, or
+    the rows' total weights when `weights` are given."""
     codes, uniques = coded.codes, coded.uniques
-    kept = codes >= 0
     n = len(uniques)
-    total = np.bincount(codes[kept], minlength=n)
-    ones = np.bincount(codes[kept], weights=classes[kept], minlength=n).astype(np.int64)
-    missing_ones = int(classes[~kept].sum())
-    table = {uniques[i]: [int(total[i] - ones[i]), int(ones[i])] for i in range(n)}
-    return _from_table(table, int((~kept).sum()) - missing_ones, missing_ones)
+    w = np.ones(len(codes)) if weights is None else weights
+    number = int if weights is None else float
+    labelled, events = codes >= 0, classes != 0
+    tallies = []
+    for mask in (labelled & ~events, labelled & events):
+        tallies.append(np.bincount(codes[mask], w[mask], minlength=n))
+    table = {uniques[i]: [number(tallies[0][i]), number(tallies[1][i])] for i in range(n)}
+    missing = [number(w[~labelled & ~events].sum()), number(w[~labelled & events].sum())]
+    return _from_table(table, *missing)
 
 
 @dataclass(frozen=True)
@@ -116,12 +130,18 @@ class Grouping:
         return tuple(-1.0 - i for i in range(len(self.special_values)))
 
 
+def _rate(c0: float, c1: float) -> Fraction:
+    """The exact event rate of class counts (whole or weighted); 0 when empty."""
+    n = Fraction(c0) + Fraction(c1)
+    return Fraction(c1) / n if n else Fraction(0)
+
+
 def group(
-    counts: CategoryCounts, special_values: tuple[Any, ...], n_rows: int, min_share: float
+    counts: CategoryCounts, special_values: tuple[Any, ...], n_rows: float, min_share: float
 ) -> Grouping:
     """The categories (special values apart) pooled where rare and ordered by event rate."""
     regular = [
-        (label, int(c0), int(c1))
+        (label, c0.item(), c1.item())
         for label, c0, c1 in zip(counts.labels, counts.c0, counts.c1, strict=True)
         if label not in special_values
     ]
@@ -133,7 +153,7 @@ def group(
         rare_c0, rare_c1 = sum(e[1] for e in rare), sum(e[2] for e in rare)
         groups.append((pooled, rare_c0, rare_c1, len(regular)))  # last among equal rates
     # Exact rates, so no rounding decides the order.
-    groups.sort(key=lambda g: (Fraction(g[2], g[1] + g[2]) if g[1] + g[2] else 0, g[3]))
+    groups.sort(key=lambda g: (_rate(g[1], g[2]), g[3]))
     return Grouping(tuple(g[0] for g in groups), pooled, special_values)
 
 

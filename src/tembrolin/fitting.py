@@ -34,8 +34,9 @@ class Source(Protocol):
     """One column's data as the fit reads it; special values are kept apart from the rest."""
 
     @property
-    def n_rows(self) -> int:
-        """All the column's rows: regular, special and missing."""
+    def n_rows(self) -> float:
+        """All the column's rows: regular, special and missing (their total weight when
+        the rows are weighted)."""
 
     def gini(self) -> float:
         """The Gini of x against the classes, without special and missing values; NaN
@@ -91,7 +92,7 @@ def empty_row(keys: list[str]) -> dict[str, np.ndarray]:
     }
 
 
-def totals_row(c0: int, c1: int, target: dict[str, float] | None = None) -> dict:
+def totals_row(c0: float, c1: float, target: dict[str, float] | None = None) -> dict:
     """The totals row of a column: its class counts, and the continuous target's summary
     when there is one (no representative: x plays no part)."""
     n = c0 + c1

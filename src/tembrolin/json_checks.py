@@ -2,7 +2,7 @@
 for meaning before any of it is used.
 
 The structure is the schema `binner.schema.json` (types, fields, counts as non-negative
-integers); the meaning is what a schema cannot say: cuts in order, counts that add up,
+numbers); the meaning is what a schema cannot say: cuts in order, counts that add up,
 rates that follow from them, labels that name one thing each. Every refusal is one
 message that names the field's path, as columns[2].rows.c0[3]. Each check is one pass
 over the file, so loading stays linear in its size.
@@ -174,7 +174,9 @@ def _check_counts(path: list[str | int], rows: dict[str, Any]) -> None:
             _refuse([*path, "count", r], f"debe ser c0 + c1 = {zeros + ones}; es {n}")
     for key in COUNT_KEYS:
         total = sum(rows[key][:-1])
-        if total != rows[key][-1]:
+        # Weighted counts are sums of floats, added in another order for the totals.
+        whole = all(isinstance(v, int) for v in rows[key])
+        if total != rows[key][-1] if whole else not math.isclose(total, rows[key][-1]):
             reason = f"(totales) debe ser la suma de las demás filas, {total}"
             _refuse([*path, key, len(count) - 1], reason)
     for r, (n, ones, rate) in enumerate(zip(count, c1, rows["event_rate"], strict=True)):

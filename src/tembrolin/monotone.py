@@ -8,6 +8,7 @@ merges that a left-to-right pass can make, and never moves a cut: it only drops 
 from __future__ import annotations
 
 from collections.abc import Sequence
+from fractions import Fraction
 
 import numpy as np
 
@@ -15,10 +16,11 @@ ASCENDING = "ascending"
 DESCENDING = "descending"
 
 
-def _breaks_trend(left: list[int], right: list[int], ascending: bool) -> bool:
+def _breaks_trend(left: list[Fraction], right: list[Fraction], ascending: bool) -> bool:
     """Whether two adjacent blocks (c0, c1, last bin) break the trend; empty blocks always do.
 
-    Rates are compared as exact integer cross-products, so no rounding decides a merge.
+    Rates are compared as exact cross-products (of whole or weighted counts), so no
+    rounding decides a merge.
     """
     left_n, right_n = left[0] + left[1], right[0] + right[1]
     if left_n == 0 or right_n == 0:
@@ -29,8 +31,8 @@ def _breaks_trend(left: list[int], right: list[int], ascending: bool) -> bool:
 
 def merge_violators(
     splits: np.ndarray,
-    c0: Sequence[int] | np.ndarray,
-    c1: Sequence[int] | np.ndarray,
+    c0: Sequence[float] | np.ndarray,
+    c1: Sequence[float] | np.ndarray,
     direction: str,
 ) -> np.ndarray:
     """The subset of `splits` whose bins have event rates monotone in `direction`.
@@ -38,13 +40,13 @@ def merge_violators(
     `c0` and `c1` are the class counts of the k + 1 bins that the k splits define.
     """
     ascending = direction == ASCENDING
-    blocks: list[list[int]] = []
+    blocks: list[list[Fraction]] = []
     for index, (zeros, ones) in enumerate(zip(c0, c1, strict=True)):
-        blocks.append([int(zeros), int(ones), index])
+        blocks.append([Fraction(zeros), Fraction(ones), Fraction(index)])
         while len(blocks) > 1 and _breaks_trend(blocks[-2], blocks[-1], ascending):
             right = blocks.pop()
             blocks[-1] = [blocks[-1][0] + right[0], blocks[-1][1] + right[1], right[2]]
-    return np.asarray([splits[block[2]] for block in blocks[:-1]], dtype=np.float64)
+    return np.asarray([splits[int(block[2])] for block in blocks[:-1]], dtype=np.float64)
 
 
 def is_monotone(event_rate: np.ndarray, count: np.ndarray) -> bool:

@@ -2,7 +2,8 @@
 
 Floats are written with their shortest exact decimal form, so cut points round-trip bit
 for bit (-0.0 included); the non-finite ones, which standard JSON lacks, are written as
-the strings "inf", "-inf" and "nan". Counts stay integers.
+the strings "inf", "-inf" and "nan". Counts stay integers, but for a weighted
+fit's sums of weights.
 """
 
 from __future__ import annotations
@@ -73,9 +74,15 @@ def _column_to_dict(bins: ColumnBins) -> dict[str, Any]:
     }
 
 
+def _counts(values: list[int | float]) -> np.ndarray:
+    """Counts as written: whole numbers, or a weighted fit's sums of weights."""
+    whole = all(isinstance(v, int) for v in values)
+    return np.asarray(values, dtype=np.int64 if whole else np.float64)
+
+
 def _column_from_dict(data: dict[str, Any]) -> ColumnBins:
     rows = {
-        key: np.asarray(values, dtype=np.int64)
+        key: _counts(values)
         if key in ("count", "c0", "c1")
         else np.asarray(json_checks.floats(values), dtype=np.float64)
         for key, values in data["rows"].items()

@@ -11,7 +11,7 @@ from typing import Any
 import numpy as np
 
 import _tembrolin
-from tembrolin import _errors, _frames, categories
+from tembrolin import _errors, _frames, categories, weighted
 from tembrolin._frames import Columns
 from tembrolin._native import mdlp_fit
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
@@ -34,18 +34,29 @@ from tembrolin.target import TargetRule, rule_for_sample
 class Rows:
     """Rows of a column: x with the target's values and 0/1 classes (of any numeric type:
     a binary target is its own classes); `continuous` says whether the report also
-    summarises the target's values."""
+    summarises the target's values; `weights`, when given, what each row counts."""
 
     x: np.ndarray
     y: np.ndarray
     classes: np.ndarray
     continuous: bool
+    weights: np.ndarray | None = None
 
     def where(self, mask: np.ndarray) -> Rows:
-        return Rows(self.x[mask], self.y[mask], self.classes[mask], self.continuous)
+        weights = None if self.weights is None else self.weights[mask]
+        return Rows(self.x[mask], self.y[mask], self.classes[mask], self.continuous, weights)
+
+    @property
+    def total(self) -> float:
+        """How many rows, or their total weight."""
+        return len(self.x) if self.weights is None else float(self.weights.sum())
 
     def report(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
         """The core's rows over splits: class counts, and target statistics if continuous."""
+        if self.weights is not None:
+            return weighted.report(
+                self.x, self.y, self.classes, self.weights, splits, representative, self.continuous
+            )
         rows = _tembrolin.binning_summary_binary(self.x, self.classes, splits, representative)
         return self.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
 
@@ -68,8 +79,8 @@ class SampleSource:
     special_values: tuple[float, ...]
 
     @property
-    def n_rows(self) -> int:
-        return len(self.rows_of.x)
+    def n_rows(self) -> float:
+        return self.rows_of.total
 
     @cached_property
     def regular(self) -> Rows:
@@ -79,6 +90,8 @@ class SampleSource:
 
     def gini(self) -> float:
         regular = self.regular
+        if regular.weights is not None:
+            return weighted.gini(regular.x, regular.classes, regular.weights)
         finite = ~np.isnan(regular.x)
         kept = regular.classes[finite]
         if kept.size == 0 or kept.min() == kept.max():
@@ -101,6 +114,8 @@ class SampleSource:
             )
         if not np.isfinite(regular.x).any():
             return Search(NO_SPLITS)  # nothing to cut: one bin
+        if settings.method == "quantile" and regular.weights is not None:
+            return Search(weighted.quantile_splits(regular.x, regular.weights, settings.n_bins))
         return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
@@ -128,35 +143,55 @@ def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> Column
             name, SampleSource(rows, specials), totals, request.settings, specials, splits
         )
     coded = categories.Coded.of(rows.x)  # the labels are read once, for counts and codes
-    counts = categories.count_categories(coded, rows.classes)
-    grouping = categories.group(counts, specials, len(rows.x), request.settings.min_category_share)
+    counts = categories.count_categories(coded, rows.classes, rows.weights)
+    grouping = categories.group(counts, specials, rows.total, request.settings.min_category_share)
     source = SampleSource(replace(rows, x=grouping.codes(coded)), grouping.special_codes)
     specials = grouping.special_codes
     bins = fit_column(name, source, totals, request.settings, specials, prebins=grouping.prebins)
     return categories.as_categories(bins, grouping)
 
 
-def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: TargetRule) -> FittedBins:
+def _totals(y: np.ndarray, classes: np.ndarray, weights: np.ndarray | None, binary: bool) -> dict:
+    """The totals row of every column: the class counts (weighted when weights are given),
+    and the continuous target's summary."""
+    if weights is None:
+        ones: float = int(np.count_nonzero(classes))
+        zeros: float = len(classes) - ones
+    else:
+        events = classes != 0
+        zeros, ones = float(weights[~events].sum()), float(weights[events].sum())
+    target = None
+    if not binary:
+        whole = Rows(np.zeros(len(y)), y, classes, True, weights).report(NO_SPLITS, "median")
+        target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
+    return totals_row(zeros, ones, target)
+
+
+def fit_table(
+    request: FitRequest,
+    columns: Columns,
+    y: np.ndarray,
+    rule: TargetRule,
+    weights: np.ndarray | None = None,
+) -> FittedBins:
     """The fit of every column of a table on this machine, columns on `request.workers`
     threads (the result does not depend on how many). Rows whose target is missing take
-    no part."""
+    no part, nor do rows of weight zero; with `weights`, each row counts as its weight."""
     missing = int(np.count_nonzero(np.isnan(y)))
-    # The mask is only kept, and y only copied, when some target is missing.
+    # The mask is only kept, and y only copied, when some rows are left out.
     kept = ~np.isnan(y) if missing else None
+    if weights is not None:
+        kept = (weights > 0) if kept is None else kept & (weights > 0)
+        weights = weights[kept]
     if kept is not None:
         y = y[kept]
     # A binary y is its own classes: no copy of it is made.
     classes = y if rule.binary else rule.classes(y)
-    ones = int(np.count_nonzero(classes))
-    target = None
-    if not rule.binary:
-        whole = Rows(np.zeros(len(y)), y, classes, True).report(NO_SPLITS, "median")
-        target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
-    totals = totals_row(len(classes) - ones, ones, target)
+    totals = _totals(y, classes, weights, rule.binary)
 
     def fit_one(j: int) -> ColumnBins:
         x = columns.read(j)
-        rows = Rows(x if kept is None else x[kept], y, classes, not rule.binary)
+        rows = Rows(x if kept is None else x[kept], y, classes, not rule.binary, weights)
         return _fit_one(request, columns.names[j], rows, totals)
 
     if request.workers == 1:
@@ -170,9 +205,18 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
     return FittedBins({b.name: b for b in fitted}, labels, rule, target_missing=missing)
 
 
-def fit_frame(params: Mapping[str, Any], X: Any, y: Any) -> FittedBins:
+def _refuse_mdlp(request: FitRequest, names: list[str]) -> None:
+    """The MDLP search counts observations: with weights, a column it would cut is refused."""
+    if request.settings.method == "mdlp":
+        searched = [name for name in names if request.user_splits_of(name) is None]
+        if searched:
+            raise _errors.weights_with_mdlp(searched[0])
+
+
+def fit_frame(params: Mapping[str, Any], X: Any, y: Any, sample_weight: Any = None) -> FittedBins:
     """The fit of a table on this machine with the estimator's `params`: X a pandas or
-    polars DataFrame or a 2-D array, y its target or the name of one of its columns."""
+    polars DataFrame or a 2-D array, y its target or the name of one of its columns, and
+    optionally a weight per row."""
     if isinstance(y, str):
         X, y = _frames.split_target(X, y)
     columns = _frames.read_columns(X, categorical_names(params["categorical"]))
@@ -180,7 +224,15 @@ def fit_frame(params: Mapping[str, Any], X: Any, y: Any) -> FittedBins:
     if columns.n_rows == 0:
         raise _errors.no_rows()
     target = _frames.target_values(y, columns.n_rows)
+    weights = None
+    if sample_weight is not None:
+        weights = weighted.checked_weights(sample_weight, columns.n_rows)
+        _refuse_mdlp(request, columns.names)
     rule = rule_for_sample(
-        target.values, target.floating, request.target_threshold, request.target_percentile
+        target.values,
+        target.floating,
+        request.target_threshold,
+        request.target_percentile,
+        weights,
     )
-    return fit_table(request, columns, target.values, rule)
+    return fit_table(request, columns, target.values, rule, weights)

@@ -9,11 +9,12 @@ from __future__ import annotations
 
 from collections.abc import Callable
 from dataclasses import dataclass
+from functools import partial
 
 import numpy as np
 
 import _tembrolin
-from tembrolin import _errors
+from tembrolin import _errors, weighted
 
 BINARY = "binary"
 CONTINUOUS = "continuous"
@@ -94,13 +95,18 @@ def sample_percentile(y: np.ndarray, percentile: float) -> float:
 
 
 def rule_for_sample(
-    y: np.ndarray, floating: bool, threshold: float | None, percentile: float | None
+    y: np.ndarray,
+    floating: bool,
+    threshold: float | None,
+    percentile: float | None,
+    weights: np.ndarray | None = None,
 ) -> TargetRule:
-    """The target rule of a sample of y (NaN left out)."""
-    return decide(
-        distinct_values(y),
-        floating,
-        threshold,
-        percentile,
-        lambda p: sample_percentile(y[~np.isnan(y)], p),
-    )
+    """The target rule of a sample of y (NaN left out), its rows weighted when `weights`
+    are given (rows of weight zero left out)."""
+    if weights is None:
+        percentile_of = lambda p: sample_percentile(y[~np.isnan(y)], p)  # noqa: E731
+    else:
+        kept = weights > 0
+        y, weights = y[kept], weights[kept]
+        percentile_of = partial(weighted.percentile, y, weights)
+    return decide(distinct_values(y), floating, threshold, percentile, percentile_of)

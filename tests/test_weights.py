@@ -1,0 +1,126 @@
+"""Weighted fits: a row of weight w counts as w identical rows, everywhere."""
+
+import dask.dataframe as dd
+import numpy as np
+import pandas as pd
+import pytest
+
+import tembrolin as tb
+from tembrolin.bin_statistics import next_bin_test
+
+# Sums added in another order (the mean of x, a continuous target's mean) may differ in
+# their last bits from the repeated rows'; everything else is equal.
+ADDED = ("representative", "target_mean")
+
+
+def table(n=1500, seed=3):
+    rng = np.random.default_rng(seed)
+    x = rng.normal(size=n)
+    x[rng.random(n) < 0.05] = np.nan
+    X = pd.DataFrame(
+        {
+            "x": x,
+            "special": rng.choice([-1.0, 0.5, 1.5, 2.5, np.nan], n),
+            "label": rng.choice(list("abcdefgh"), n, p=[0.3, 0.2, 0.2, 0.1, 0.1, 0.05, 0.03, 0.02]),
+        }
+    )
+    score = rng.normal(size=n) + np.nan_to_num(x) + (X["label"] < "c")
+    return X, score, rng
+
+
+def assert_same_bins(a, b):
+    for name, ours in a.bins_.columns.items():
+        theirs = b.bins_.columns[name]
+        assert ours.splits.tobytes() == theirs.splits.tobytes(), name
+        assert ours.categories == theirs.categories, name
+        for key, values in ours.rows.items():
+            same = np.allclose if key in ADDED else np.array_equal
+            assert same(values, theirs.rows[key], equal_nan=True), (name, key)
+
+
+PARAMS = {
+    "optimal": {},
+    "optimal-peak": {"monotonic_trend": "peak", "max_n_bins": 4},
+    "quantile-median": {"method": "quantile", "n_bins": 6, "monotonic_trend": "auto"},
+    "equal-width-mean": {"method": "equal_width", "representative": "mean"},
+    "user-splits": {"method": "mdlp", "user_splits": {"x": [-1.0, 0.0, 1.0]}},
+}
+TARGETS = {
+    "binary": lambda score: (score > 0.5).astype(int),
+    "percentile": lambda score: score,
+    "threshold": lambda score: score,
+}
+
+
+@pytest.mark.parametrize("params", PARAMS.values(), ids=PARAMS.keys())
+@pytest.mark.parametrize("target", TARGETS, ids=TARGETS.keys())
+def test_whole_weights_are_repeated_rows(params, target):
+    X, score, rng = table()
+    y = TARGETS[target](score)
+    extra = {"percentile": {"target_percentile": 30.0}, "threshold": {"target_threshold": 0.2}}
+    params = params | extra.get(target, {})
+    if "user_splits" in params:
+        X = X[["x"]]  # the others would need MDLP's search, which counts rows
+    else:
+        params["special_values"] = {"special": [-1.0]}
+    weights = rng.integers(0, 4, len(y))
+    rows = np.repeat(np.arange(len(y)), weights)
+    weighted = tb.Binner(**params).fit(X, y, sample_weight=weights)
+    repeated = tb.Binner(**params).fit(X.iloc[rows], np.asarray(y)[rows])
+    assert weighted.threshold_ == repeated.threshold_
+    assert_same_bins(weighted, repeated)
+    np.testing.assert_allclose(weighted.transform(X), repeated.transform(X))
+
+
+@pytest.mark.parametrize("params", PARAMS.values(), ids=PARAMS.keys())
+def test_unit_weights_change_no_bit(params):
+    X, score, _ = table()
+    y = (score > 0.5).astype(int)
+    X = X[["x"]] if "user_splits" in params else X
+    plain = tb.Binner(**params).fit(X, y)
+    ones = tb.Binner(**params).fit(X, y, sample_weight=np.ones(len(y)))
+    for name, bins in plain.bins_.columns.items():
+        for key, values in bins.rows.items():
+            assert (
+                values.tobytes()
+                == ones.bins_.columns[name].rows[key].astype(values.dtype).tobytes()
+            )
+
+
+def test_fractional_weights_are_summed_in_every_row_and_survive_json():
+    X = pd.DataFrame({"x": [1.0, 2.0, 3.0, 4.0, np.nan, -1.0]})
+    y = np.array([0, 1, 0, 1, 1, 0])
+    w = np.array([0.5, 1.5, 2.0, 0.25, 0.75, 1.0])
+    binner = tb.Binner(method="quantile", n_bins=2, special_values=[-1.0])
+    binner.fit(X, y, sample_weight=w)
+    # x repeated by weight: 1 (0.5), 2 (1.5), 3 (2), 4 (0.25), W = 4.25; the median sits at
+    # position 3.25 * 0.5 = 1.625, between the order statistics 1 (x = 2) and 2 (x = 3).
+    assert binner.columns_["x"].splits.tolist() == [2.625]
+    t = binner.table("x")
+    assert t["non_events"].tolist() == [0.5, 2.0, 1.0, 0.0, 3.5]
+    assert t["events"].tolist() == [1.5, 0.25, 0.0, 0.75, 2.5]
+    assert t["count"].tolist() == [2.0, 2.25, 1.0, 0.75, 6.0]
+    loaded = tb.Binner.from_json_text(binner.to_json())
+    pd.testing.assert_frame_equal(loaded.table("x"), t)
+
+
+def test_weighted_categories_are_ordered_by_weighted_rates():
+    X = pd.DataFrame({"c": ["a", "a", "b", "b"] * 10})
+    y = np.array([1, 0, 1, 0] * 10)
+    # Unweighted the rates tie; the weights make b the riskier category.
+    w = np.array([1.0, 3.0, 3.0, 1.0] * 10)
+    binner = tb.Binner(min_bin_share=0.0).fit(X, y, sample_weight=w)
+    assert binner.columns_["c"].categories == (("a",), ("b",))
+    assert binner.table("c")["event_rate"].tolist()[:2] == [0.25, 0.75]
+
+
+def test_weights_on_a_dask_table_are_refused():
+    X = dd.from_pandas(pd.DataFrame({"x": [1.0, 2.0], "y": [0, 1]}), npartitions=1)
+    with pytest.raises(TypeError, match=r"sample_weight no se admite .* Dask"):
+        tb.Binner().fit(X, "y", sample_weight=[1.0, 1.0])
+
+
+def test_neighbour_test_of_large_bins_keeps_its_precision():
+    # Rates 9.1% and 12.2% over 425,000 rows: products of the counts pass int64.
+    p_value, name = next_bin_test((200_000, 180_000), (20_000, 25_000))
+    assert name == "chi2" and p_value < 1e-100
