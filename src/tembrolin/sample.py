@@ -46,6 +46,11 @@ class Rows:
         weights = None if self.weights is None else self.weights[mask]
         return Rows(self.x[mask], self.y[mask], self.classes[mask], self.continuous, weights)
 
+    @cached_property
+    def order(self) -> np.ndarray:
+        """The rows in ascending order of x, NaN last, ties in their own order."""
+        return np.argsort(self.x, kind="stable")
+
     @property
     def total(self) -> float:
         """How many rows, or their total weight."""
@@ -55,7 +60,14 @@ class Rows:
         """The core's rows over splits: class counts, and target statistics if continuous."""
         if self.weights is not None:
             return weighted.report(
-                self.x, self.y, self.classes, self.weights, splits, representative, self.continuous
+                self.x,
+                self.y,
+                self.classes,
+                self.weights,
+                splits,
+                representative,
+                self.continuous,
+                self.order,
             )
         rows = _tembrolin.binning_summary_binary(self.x, self.classes, splits, representative)
         return self.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
@@ -115,7 +127,10 @@ class SampleSource:
         if not np.isfinite(regular.x).any():
             return Search(NO_SPLITS)  # nothing to cut: one bin
         if settings.method == "quantile" and regular.weights is not None:
-            return Search(weighted.quantile_splits(regular.x, regular.weights, settings.n_bins))
+            splits = weighted.quantile_splits(
+                regular.x, regular.weights, settings.n_bins, regular.order
+            )
+            return Search(splits)
         return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:

@@ -63,12 +63,15 @@ def percentile(y: np.ndarray, weights: np.ndarray, p: float) -> float:
     return order_value(values, cumulative, ((cumulative[-1] - 1.0) * p) / 100.0)
 
 
-def quantile_splits(x: np.ndarray, weights: np.ndarray, n_bins: int) -> np.ndarray:
+def quantile_splits(
+    x: np.ndarray, weights: np.ndarray, n_bins: int, order: np.ndarray
+) -> np.ndarray:
     """The core's quantile cuts of the finite values of x, weighted: at each i / n_bins,
-    kept when finite, at least the smallest value, under the largest, and increasing."""
-    finite = np.isfinite(x)
-    order = np.argsort(x[finite], kind="stable")
-    values, cumulative = x[finite][order], np.cumsum(weights[finite][order])
+    kept when finite, at least the smallest value, under the largest, and increasing.
+    `order` sorts x."""
+    values, weights = x[order], weights[order]
+    finite = np.isfinite(values)
+    values, cumulative = values[finite], np.cumsum(weights[finite])
     splits: list[float] = []
     if n_bins == 1 or values[0] == values[-1]:
         return np.asarray(splits, dtype=np.float64)
@@ -91,9 +94,8 @@ def gini(x: np.ndarray, classes: np.ndarray, weights: np.ndarray) -> float:
 def _by_slot(
     slot: np.ndarray, values: np.ndarray, weights: np.ndarray, n_slots: int, q: float
 ) -> np.ndarray:
-    """The weighted q-quantile of the values in each slot; NaN for an empty slot."""
-    order = np.lexsort((values, slot))
-    slot, values, weights = slot[order], values[order], weights[order]
+    """The weighted q-quantile of the values in each slot; NaN for an empty slot. The rows
+    come in order of slot, then of value."""
     starts = np.searchsorted(slot, np.arange(n_slots + 1))
     out = np.full(n_slots, math.nan)
     for s in range(n_slots):
@@ -111,9 +113,11 @@ def report(
     splits: np.ndarray,
     representative: Representative,
     continuous: bool,
+    order: np.ndarray,
 ) -> dict[str, np.ndarray]:
     """The core's report rows over splits, each row counting its weight: one row per bin,
-    then the missing x when there is any. A bin's count is c0 + c1."""
+    then the missing x when there is any. A bin's count is c0 + c1. `order` sorts x (NaN
+    last), and so the rows by bin too."""
     missing = np.isnan(x)
     n_slots = len(splits) + 1 + int(missing.any())
     slot = np.where(missing, len(splits) + 1, np.searchsorted(splits, x, side="left"))
@@ -129,15 +133,16 @@ def report(
         sums = np.bincount(slot[present], weights[present] * x[present], minlength=n_slots)
         middle = np.divide(sums, count, out=np.full(n_slots, math.nan), where=filled)
     else:
-        middle = _by_slot(slot[present], x[present], weights[present], n_slots, 0.5)
+        by_x = order[: int(present.sum())]
+        middle = _by_slot(slot[by_x], x[by_x], weights[by_x], n_slots, 0.5)
     middle[len(splits) + 1 :] = math.nan
     rows = {"count": count, "c0": c0, "c1": c1, "event_rate": rate, "representative": middle}
     if not continuous:
         return rows
     # The target is added in ascending order within a bin, as the core does.
-    order = np.lexsort((y, slot))
-    weighted_y = weights[order] * y[order]
-    sums = np.bincount(slot[order], weighted_y, minlength=n_slots)
+    by_y = np.lexsort((y, slot))
+    slot, y, weights = slot[by_y], y[by_y], weights[by_y]
+    sums = np.bincount(slot, weights * y, minlength=n_slots)
     rows["target_mean"] = np.divide(sums, count, out=np.full(n_slots, math.nan), where=filled)
     for key, q in QUARTILES:
         rows[key] = _by_slot(slot, y, weights, n_slots, q)
