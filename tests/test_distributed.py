@@ -89,7 +89,7 @@ CASES = {
                 "categorical": ["code"],
             },
         )
-        for kind in ("cart", "boundary")
+        for kind in ("quantile", "boundary")  # the default case above is "cart"
     },
     "binary-iqr-width": ("binary", {"method": "equal_width", "width_range": "iqr"}),
     "threshold": ("continuous", {"target_threshold": 0.5}),

@@ -131,7 +131,7 @@ AUTO = {
     "rising": ([1, 2, 3, 4], [0, 0, 1, 1], "ascending"),
     "falling": ([1, 2, 3, 4], [1, 1, 0, 0], "descending"),
     "gini-zero": ([1, 1, 2, 2], [0, 1, 0, 1], "ascending"),
-    "one-class": ([1, 2], [1, 1], "ascending"),
+    "one-class": ([1, 2], [1, 1], None),  # no pre-bins to group: one bin, no trend
 }
 
 

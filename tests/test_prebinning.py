@@ -49,11 +49,15 @@ def test_prebins_hold_their_share_their_number_and_their_counts(pairs, kind, n_p
         np.testing.assert_array_equal(swapped, cuts)
 
 
+# Few values with ties, and more distinct values than the tree fits one by one.
+STEPS = {"ties": (np.repeat(np.arange(100.0), 3), 36.0), "runs": (np.arange(200_000.0), 69_999.0)}
+
+
 @pytest.mark.parametrize("kind", ["cart", "boundary"])
-def test_a_single_change_of_class_is_the_one_cut_at_the_value_before_it(kind):
-    x = np.repeat(np.arange(100.0), 3)
-    y = (x > 36.0).astype(float)
+@pytest.mark.parametrize("x, last", STEPS.values(), ids=STEPS)
+def test_a_single_change_of_class_is_the_one_cut_at_the_value_before_it(kind, x, last):
+    y = (x > last).astype(float)
     settings = Settings(prebinning=kind, n_prebins=50, min_prebin_share=0.0)
     cuts, _, c1 = counted_prebins(source_of(x, y), settings)
-    np.testing.assert_array_equal(cuts, [36.0])
-    np.testing.assert_array_equal(c1, [0.0, 189.0])
+    np.testing.assert_array_equal(cuts, [last])
+    np.testing.assert_array_equal(c1, [0.0, y.sum()])

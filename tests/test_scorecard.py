@@ -42,7 +42,8 @@ def data():
 @pytest.fixture(scope="module")
 def card(data):
     X, y = data
-    return tb.Scorecard(min_iv=0.02).fit(X[:1400], y[:1400])
+    # Tree pre-bins give pure noise an IV of about 0.03 on 1400 rows: 0.05 drops it.
+    return tb.Scorecard(min_iv=0.05).fit(X[:1400], y[:1400])
 
 
 class FixedModel(BaseEstimator):

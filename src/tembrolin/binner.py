@@ -32,18 +32,20 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
     min_bin_share : float, default 0.05
         optimal, mdlp: every bin holds at least (mdlp: more than) this share of the
         column's rows (0 to 0.5).
-    n_prebins : int, default 20
+    n_prebins : int, default 50
         optimal: the most pre-bins of a numeric column (fewer where values tie).
-    prebinning : {"quantile", "cart", "boundary"}, default "quantile"
-        optimal: a numeric column's pre-bins. "quantile": `n_prebins` bins of equal
-        shares; "cart": the leaves of a scikit-learn decision tree of at most
-        `n_prebins` leaves, fitted on the class counts of each distinct value;
-        "boundary": cuts between neighbouring distinct values not both of one and the
-        same class (labels swapped, the same cuts), thinned left to right until every
-        pre-bin holds at least the larger of `min_prebin_share` and 1 / `n_prebins` of
-        the rows searched. Every cut is a value of x that closes its pre-bin, and every
-        source (rows, or Dask counts) gives the same pre-bins. Special values and
-        missing values are never pre-binned: they keep rows of their own.
+    prebinning : {"cart", "quantile", "boundary"}, default "cart"
+        optimal: a numeric column's pre-bins. "cart": the leaves of a scikit-learn
+        decision tree of at most `n_prebins` leaves, each of at least
+        `min_prebin_share` of the rows, fitted on the class counts of each distinct
+        value; "quantile": `n_prebins` bins of equal shares; "boundary": cuts between
+        neighbouring distinct values not both of one and the same class (labels
+        swapped, the same cuts), thinned left to right until every pre-bin holds at
+        least the larger of `min_prebin_share` and 1 / `n_prebins` of the rows searched.
+        Every cut is a value of x that closes its pre-bin, and every source (rows, or
+        Dask counts) gives the same pre-bins. Special and missing values are never
+        pre-binned: they keep rows of their own. The default held out best on public
+        credit data (`make bench`).
     min_prebin_share : float, default 0.02
         optimal: a numeric pre-bin under this share of the column's rows (0 to 0.5)
         joins its right neighbour (the last one its left neighbour), left to right.
@@ -152,8 +154,8 @@ or None, default "auto"
         *,
         method: str = "optimal",
         min_bin_share: float = 0.05,
-        n_prebins: int = 20,
-        prebinning: str = "quantile",
+        n_prebins: int = 50,
+        prebinning: str = "cart",
         min_prebin_share: float = 0.02,
         objective: str = "iv",
         max_bin_share: float | None = None,

@@ -25,9 +25,11 @@ if TYPE_CHECKING:
     from tembrolin.fitting import Source
 
 NO_CUTS = np.empty(0, dtype=np.float64)
-# The tree reads its input as float32, which holds every integer up to 2**24 exactly: the
-# tree is fitted on the ranks of the distinct values, grouped when there are more.
-EXACT_RANKS = 2**24
+# The tree is fitted on at most this many runs of consecutive distinct values (each value
+# its own run below it): its time and memory stay bounded on a continuous column of 10^7
+# rows, while a run holds a tiny fraction of any pre-bin. The run's index, the tree's only
+# feature, is exact in the float32 the tree reads.
+TREE_VALUES = 2**16
 
 
 def thinned(counts: np.ndarray, least: float) -> np.ndarray:
@@ -72,19 +74,19 @@ def cart_cuts(
     total = float((c0 + c1).sum())
     if len(values) < 2 or least > total / 2:
         return NO_CUTS  # no split leaves two pre-bins of `least` rows
-    step = -(-len(values) // EXACT_RANKS)
-    ranks = np.arange(len(values)) // step
+    step = -(-len(values) // TREE_VALUES)
+    starts = np.arange(0, len(values), step)
     tree = DecisionTreeClassifier(
         max_leaf_nodes=n_leaves, min_weight_fraction_leaf=least / total, random_state=0
     )
-    # Each value twice, once per class, weighted by its count there; empty ones left out.
-    weights = np.concatenate([c0, c1])
+    # Each run twice, once per class, weighted by its count there; empty ones left out.
+    weights = np.concatenate([np.add.reduceat(c0, starts), np.add.reduceat(c1, starts)])
     held = weights > 0
-    x = np.tile(ranks, 2).astype(np.float32).reshape(-1, 1)
-    classes = np.repeat([0, 1], len(values))
-    tree.fit(x[held], classes[held], sample_weight=weights[held])
+    runs = np.tile(np.arange(len(starts), dtype=np.float32), 2).reshape(-1, 1)
+    classes = np.repeat([0, 1], len(starts))
+    tree.fit(runs[held], classes[held], sample_weight=weights[held])
     inner = tree.tree_.children_left >= 0
-    # A threshold lies halfway between two ranks: the cut is the last value of the lower.
+    # A threshold lies halfway between two runs: the cut is the last value of the lower.
     below = np.floor(np.sort(tree.tree_.threshold[inner])).astype(np.intp)
     return values[np.minimum((below + 1) * step, len(values)) - 1]
 
