@@ -1,8 +1,10 @@
-"""Bin quality on held-out rows, and the optimal search against a constraint solver.
+"""Bin quality on held-out rows, the choice of pre-bins, and the optimal search against a
+constraint solver.
 
 Two public credit data sets, each split once 70/30 with a fixed seed. Per numeric column:
 the bins are fitted on the 70%, the 30% are WoE-transformed, and the Gini of that column
 on the 30% is the measure (|2 AUC - 1|, so the sign convention of a WoE plays no part).
+The optimal method's pre-bins are compared the same way over three seeds of the split.
 Peers come from the `bench` extra; without them only our rows are printed.
 """
 
@@ -80,25 +82,68 @@ def configurations() -> dict:
     return configs
 
 
+def held_out(fit_score, X: pd.DataFrame, y: np.ndarray, seed: int) -> dict[str, float]:
+    """Each column's held-out Gini, the 70/30 split drawn with `seed`."""
+    train = np.random.default_rng(seed).random(len(y)) < 0.7
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        return {
+            column: gini(y[~train], fit_score(X[column][train], y[train], X[column][~train]))
+            for column in X
+        }
+
+
 def held_out_table() -> None:
     print("\nHeld-out Gini per column (fit on 70%, Gini of the WoE on the other 30%):")
     configs = configurations()
     for name, (X, y) in data_sets().items():
         train = np.random.default_rng(2026).random(len(y)) < 0.7
-        rows = {}
-        for label, fit_score in configs.items():
-            with warnings.catch_warnings():
-                warnings.simplefilter("ignore")
-                rows[label] = {
-                    column: gini(
-                        y[~train], fit_score(X[column][train], y[train], X[column][~train])
-                    )
-                    for column in X
-                }
-        frame = pd.DataFrame(rows)
+        frame = pd.DataFrame({label: held_out(f, X, y, 2026) for label, f in configs.items()})
         frame.loc["mean"] = frame.mean()
         print(f"\n{name}: {train.sum()} rows to fit, {(~train).sum()} to judge")
         print(frame.round(4).to_string())
+
+
+SEEDS = (2026, 2027, 2028)
+
+
+def noise_iv(params: dict) -> float:
+    """The mean training IV of 30 columns of pure noise (1,400 rows, 30% events): what the
+    pre-bins let the search find where there is nothing, and what a selection by IV then
+    keeps."""
+    rng = np.random.default_rng(0)
+    X = rng.normal(size=(1400, 30))
+    y = (rng.random(1400) < 0.3).astype(int)
+    return float(tb.Binner(**params).fit(X, y).summary()["iv"].mean())
+
+
+def prebinning_table() -> None:
+    """The optimal method's pre-bins: each kind, few and coarse or many and fine, with the
+    mean held-out Gini per data set over three splits and the IV found in pure noise. The
+    default is chosen on the mean over both data sets and every split, never one split's
+    winner, and at equal quality the cheaper and the less noise-prone wins."""
+    sets = data_sets()
+    rows = {}
+    for kind in ("quantile", "cart", "boundary"):
+        for n_prebins, share in ((20, 0.0), (50, 0.0), (50, 0.02)):
+            params = {"prebinning": kind, "n_prebins": n_prebins, "min_prebin_share": share}
+            fit_score = ours(params)
+            found = {
+                name.split()[0]: np.mean(
+                    [np.mean(list(held_out(fit_score, X, y, seed).values())) for seed in SEEDS]
+                )
+                for name, (X, y) in sets.items()
+            }
+            found["mean"] = float(np.mean(list(found.values())))
+            found["noise IV"] = noise_iv(params)
+            rows[f"{kind}, n_prebins={n_prebins}, min_prebin_share={share}"] = found
+    defaults = tb.Binner().get_params()
+    print(
+        "\nPre-bins of the optimal method: mean held-out Gini over the columns and seeds "
+        f"{SEEDS} (defaults: {defaults['prebinning']!r}, n_prebins={defaults['n_prebins']}, "
+        f"min_prebin_share={defaults['min_prebin_share']}):"
+    )
+    print(pd.DataFrame(rows).T.round(4).to_string())
 
 
 def same_problem_table() -> None:
@@ -167,6 +212,7 @@ def regular_iv(x: np.ndarray, y: np.ndarray, splits: np.ndarray) -> float:
 
 def main() -> None:
     held_out_table()
+    prebinning_table()
     same_problem_table()
 
 

@@ -40,7 +40,7 @@ TESTS = {
     "_frames.py": ["test_binner", "test_tables", "test_categorical"],
     "binner.py": BINNER,
     "bins.py": ["test_tables", *BINNER[:1], *BINNER[2:], "test_fitting", "test_counts"],
-    "counted.py": ["test_counts", "test_distributed"],
+    "counted.py": ["test_counts", "test_prebinning", "test_distributed"],
     "diagnostics.py": ["test_package_diagnostics", "test_distributed"],
     "encoding.py": ["test_tables", "test_binner", "test_categorical", "test_distributed"],
     "fitting.py": [
@@ -64,6 +64,7 @@ TESTS = {
     "json_checks.py": ["test_persistence"],
     "json_text.py": ["test_persistence"],
     "optimal.py": ["test_optimal_fit", "test_binner", "test_distributed"],
+    "prebinning.py": ["test_prebinning", "test_optimal_fit", "test_counts", "test_distributed"],
     "reports.py": ["test_binner", "test_package_diagnostics"],
     "report.py": ["test_report"],
     "score_plots.py": ["test_report"],

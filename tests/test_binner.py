@@ -169,6 +169,13 @@ ERRORS = {
         "faltan 'debt'; sobran",
     ),
     "bad-method": (refit(method="tree"), ValueError, "method debe ser"),
+    "prebinning": (refit(prebinning="tree"), ValueError, "prebinning debe ser 'quantile' o"),
+    "prebin-share": (
+        refit(min_prebin_share=0.6),
+        ValueError,
+        "min_prebin_share debe ser un número entre 0 y 0.5",
+    ),
+    "prebin-share-text": (refit(min_prebin_share="0.1"), ValueError, "min_prebin_share debe"),
     "special-unknown": (
         refit(special_values={"edad": [-1]}),
         ValueError,

@@ -126,6 +126,12 @@ SETTINGS = {
     "auto-trend": Settings(monotonic_trend="auto", min_bin_share=0.0),
     "quantile": Settings(method="quantile", n_bins=4),
     "iqr": Settings(method="equal_width", range="iqr", n_bins=3),
+    **{
+        f"optimal-{kind}": Settings(
+            method="optimal", prebinning=kind, n_prebins=4, min_prebin_share=0.1
+        )
+        for kind in ("quantile", "cart", "boundary")
+    },
 }
 
 

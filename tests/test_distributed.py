@@ -79,6 +79,18 @@ CASES = {
         "binary",
         {"method": "optimal", "monotonic_trend": "auto", "max_n_bins": 4, "max_pvalue": 0.1},
     ),
+    **{
+        f"binary-optimal-{kind}": (
+            "binary",
+            {
+                "prebinning": kind,
+                "n_prebins": 30,
+                "min_prebin_share": 0.01,
+                "categorical": ["code"],
+            },
+        )
+        for kind in ("quantile", "boundary")  # the default case above is "cart"
+    },
     "binary-iqr-width": ("binary", {"method": "equal_width", "width_range": "iqr"}),
     "threshold": ("continuous", {"target_threshold": 0.5}),
     "continuous": (

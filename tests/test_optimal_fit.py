@@ -74,7 +74,8 @@ def test_optimal_bins_group_prebins_and_categories():
     logit = -2 + 0.4 * x + 1.5 * (job == "partime")
     y = (rng.uniform(size=3000) < 1 / (1 + np.exp(-logit))).astype(int)
     X = pd.DataFrame({"x": x, "job": job})
-    binner = tb.Binner(method="optimal", monotonic_trend="auto").fit(X, y)
+    params = {"prebinning": "quantile", "n_prebins": 20, "min_prebin_share": 0.0}
+    binner = tb.Binner(method="optimal", monotonic_trend="auto", **params).fit(X, y)
     prebins = tb.Binner(method="quantile", n_bins=20).fit(X[["x"]], y).columns_["x"].splits
     assert set(binner.columns_["x"].splits) <= set(prebins)
     assert binner.columns_["x"].trend == "ascending"

@@ -29,6 +29,8 @@ def fitted():
         user_splits={"b": SPLITS},
         target_threshold=0.1,
         representative="mean",
+        prebinning="cart",
+        min_prebin_share=0.03,
     ).fit(X, y)
     return binner, X, y
 
@@ -172,6 +174,8 @@ CORRUPTIONS = {
     "param-missing": (0, [(("params", "alpha"), DROP)], r"params\.alpha: falta"),
     "param-invalid": (0, [(("params", "method"), "zz")], r"params: .*method"),
     "param-column": (0, [(("params", "special_values"), {"q": [1]})], r"params: .*'q'"),
+    "prebinning": (0, [(("params", "prebinning"), "tree")], r"params\.prebinning: debe ser"),
+    "prebin-share": (0, [(("params", "min_prebin_share"), 0.6)], r"params\.min_prebin_share"),
 }
 
 
@@ -182,6 +186,14 @@ def test_corrupted_file_is_refused_naming_the_field(saved, kind, edits, words):
         document = edited(document, path, value)
     with pytest.raises(ValueError, match=words):
         tb.Binner.from_json_text(json.dumps(document))
+
+
+def test_a_file_saved_before_the_prebinning_parameters_keeps_its_quantile_prebins(saved):
+    document = saved[0]
+    for name in ("prebinning", "min_prebin_share"):
+        document = edited(document, ("params", name), DROP)
+    params = tb.Binner.from_json_text(json.dumps(document)).get_params()
+    assert (params["prebinning"], params["min_prebin_share"]) == ("quantile", 0.0)
 
 
 TEXTS = {

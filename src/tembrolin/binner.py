@@ -24,7 +24,7 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
     Parameters
     ----------
     method : {"optimal", "mdlp", "quantile", "equal_width"}, default "optimal"
-        How each column is cut. "optimal" groups `n_prebins` quantile pre-bins (a
+        How each column is cut. "optimal" groups at most `n_prebins` pre-bins (a
         categorical column's ordered categories) into the bins of highest information
         value that keep every constraint below, found exactly by the native optimiser;
         "mdlp" searches cuts against the target by minimum description length; the
@@ -32,8 +32,24 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
     min_bin_share : float, default 0.05
         optimal, mdlp: every bin holds at least (mdlp: more than) this share of the
         column's rows (0 to 0.5).
-    n_prebins : int, default 20
-        optimal: the number of quantile pre-bins (fewer where values tie).
+    n_prebins : int, default 50
+        optimal: the most pre-bins of a numeric column (fewer where values tie).
+    prebinning : {"quantile", "cart", "boundary"}, default "quantile"
+        optimal: a numeric column's pre-bins. "quantile": `n_prebins` bins of equal
+        shares; "cart": the leaves of a scikit-learn decision tree of at most
+        `n_prebins` leaves, each of at least `min_prebin_share` of the rows, fitted on
+        the class counts of each distinct value; "boundary": cuts between
+        neighbouring distinct values not both of one and the same class (labels
+        swapped, the same cuts), thinned left to right until every pre-bin holds at
+        least the larger of `min_prebin_share` and 1 / `n_prebins` of the rows searched.
+        Every cut is a value of x that closes its pre-bin, and every source (rows, or
+        Dask counts) gives the same pre-bins. Special and missing values are never
+        pre-binned: they keep rows of their own. On held-out rows of public credit data
+        the three kinds came within 0.002 Gini of each other (`make bench`); quantiles
+        cost no extra sort of the column, and a tree's pre-bins find more IV in noise.
+    min_prebin_share : float, default 0.0
+        optimal: a numeric pre-bin under this share of the column's rows (0 to 0.5)
+        joins its right neighbour (the last one its left neighbour), left to right.
     objective : {"iv", "js"}, default "iv"
         optimal: the total information value, or Jensen-Shannon divergence, maximised.
     max_bin_share : float or None, default None
@@ -139,7 +155,9 @@ or None, default "auto"
         *,
         method: str = "optimal",
         min_bin_share: float = 0.05,
-        n_prebins: int = 20,
+        n_prebins: int = 50,
+        prebinning: str = "quantile",
+        min_prebin_share: float = 0.0,
         objective: str = "iv",
         max_bin_share: float | None = None,
         min_n_bins: int | None = None,
@@ -172,6 +190,8 @@ or None, default "auto"
         self.method = method
         self.min_bin_share = min_bin_share
         self.n_prebins = n_prebins
+        self.prebinning = prebinning
+        self.min_prebin_share = min_prebin_share
         self.objective = objective
         self.max_bin_share = max_bin_share
         self.min_n_bins = min_n_bins

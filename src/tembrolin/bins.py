@@ -45,7 +45,9 @@ class Settings:
     iqr_k: float = 1.5
     monotonic_trend: str | None = None
     min_category_share: float = 0.01
-    n_prebins: int = 20
+    n_prebins: int = 50
+    prebinning: Literal["quantile", "cart", "boundary"] = "quantile"
+    min_prebin_share: float = 0.0
     objective: Literal["iv", "js"] = "iv"
     max_bin_share: float = 1.0
     min_n_bins: int = 1

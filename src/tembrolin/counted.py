@@ -59,6 +59,17 @@ def observations(counts: dict) -> np.ndarray:
     return counts["c0"] + counts["c1"]
 
 
+def per_value(counts: dict) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+    """The values of counts, ascending, with the class counts at each as float64; -0.0 and
+    +0.0, apart by their bits, are one value, as they are to every cut."""
+    values = counts["values"]
+    new = np.ones(len(values), dtype=bool)
+    new[1:] = values[1:] != values[:-1]
+    first = np.flatnonzero(new)
+    c0, c1 = (np.add.reduceat(counts[key], first).astype(np.float64) for key in ("c0", "c1"))
+    return values[first], c0, c1
+
+
 def report(
     counts: dict, splits: np.ndarray, representative: Representative
 ) -> dict[str, np.ndarray]:
@@ -155,6 +166,9 @@ class CountsSource:
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         special = self.counted.special
         return [report(special[v], NO_SPLITS, representative) for v in self.special_values]
+
+    def class_counts(self) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+        return per_value(self.counted.regular)
 
 
 def with_target_summaries(bins: ColumnBins, targets: list[dict]) -> ColumnBins:

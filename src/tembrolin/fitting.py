@@ -52,6 +52,10 @@ class Source(Protocol):
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         """One row for each special value, in order."""
 
+    def class_counts(self) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+        """The regular values (missing ones out), distinct and ascending, with the class 0
+        and class 1 counts at each, all float64."""
+
 
 def mdlp_search(summary: dict[str, np.ndarray], representative: Representative) -> Search:
     """The cuts of an MDLP report, with its rows kept as the fit's report where they are

@@ -25,6 +25,9 @@ from tembrolin.json_text import first_repeat
 FORMAT = "tembrolin.Binner"
 VERSION = 1
 NON_FINITE = {"inf": math.inf, "-inf": -math.inf, "nan": math.nan}
+# Parameters added after the first files were saved, with the values that fit those files'
+# bins: a file without them reads as it was written.
+ADDED_PARAMS = {"prebinning": "quantile", "min_prebin_share": 0.0}
 COUNT_KEYS = ("count", "c0", "c1")
 # The format nests six levels; much deeper text is refused before the parser recurses.
 _TYPES = {

@@ -1,8 +1,9 @@
 """Optimal binning: of all ways to group a column's fine pre-bins into bins, the one with the
 highest information value that keeps every constraint the analyst asks for.
 
-The pre-bins are the column's quantile bins (`n_prebins` of them, fewer where values tie);
-the native optimiser finds the best grouping exactly, by dynamic programming, so the answer
+The pre-bins are a numeric column's fine bins of the kind `prebinning` names (see
+`tembrolin.prebinning`), or a categorical column's ordered groups of categories; the native
+optimiser finds the best grouping exactly, by dynamic programming, so the answer
 is a function of the pre-bins' class counts alone: every source (rows, or counts merged on a
 cluster) gives the same bins.
 """
@@ -10,12 +11,13 @@ cluster) gives the same bins.
 from __future__ import annotations
 
 from collections.abc import Callable
-from dataclasses import dataclass, replace
+from dataclasses import dataclass
 from functools import partial
 from typing import TYPE_CHECKING, Literal, cast
 
 import numpy as np
 
+from tembrolin import prebinning
 from tembrolin._native import optimal_partition_binary
 from tembrolin.bins import Settings
 
@@ -59,15 +61,10 @@ def _shape(solve: Callable[..., dict]) -> dict:
 def optimal_cuts(
     source: Source, settings: Settings, prebins: np.ndarray | None = None
 ) -> OptimalCuts:
-    """The best grouping under `settings` of the given pre-bins (their cut points), or of
-    the column's quantile pre-bins."""
-    if prebins is None:
-        quantiles = replace(settings, method="quantile", n_bins=settings.n_prebins)
-        prebins = source.search(quantiles, None).splits
-    rows = source.rows(prebins, "mean")
+    """The best grouping under `settings` of the given pre-bins (their cut points, kept as
+    they are), or of the column's own pre-bins, thinned to `min_prebin_share`."""
+    prebins, c0, c1 = prebinning.counted_prebins(source, settings, prebins)
     n_pre = len(prebins) + 1
-    c0 = rows["c0"][:n_pre].astype(np.float64)
-    c1 = rows["c1"][:n_pre].astype(np.float64)
     if n_pre == 1 or (c0 + c1 > 0).sum() < 2:
         return OptimalCuts(NO_SPLITS, None, True)  # nothing to group
     n_rows = source.n_rows

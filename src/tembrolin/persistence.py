@@ -172,6 +172,7 @@ def read(path: str | PathLike[str]) -> str:
 
 def _checked_params(params: dict[str, Any], names: set[str], fitted: FittedBins) -> dict[str, Any]:
     """The estimator's parameters, refused unless the fit itself would accept them."""
+    params = json_checks.ADDED_PARAMS | params
     wrong = sorted(params.keys() ^ names)
     if wrong:
         reason = "falta el campo" if wrong[0] in names else "no es un parámetro del agrupador"

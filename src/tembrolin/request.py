@@ -26,6 +26,7 @@ RANGES = ("full", "quantile", "iqr")
 TRENDS = ("ascending", "descending", "auto")
 SHAPES = ("peak", "valley", "auto_asc_desc")  # the optimal search only
 OBJECTIVES = ("iv", "js")
+PREBINNINGS = ("quantile", "cart", "boundary")
 METRICS = ("woe", "bin", "event_rate", "representative")
 UNKNOWNS = ("neutral", "error")
 MAX_BINS = 100_000
@@ -123,6 +124,9 @@ def _settings(params: Mapping[str, Any]) -> Settings:
 def _optimal_settings(params: Mapping[str, Any]) -> dict[str, Any]:
     """The optimal search's constraints, checked; None turns a constraint off."""
     check_number("n_prebins", params["n_prebins"], 2, 1000, "un entero de 2 a 1000", True)
+    check_choice("prebinning", params["prebinning"], PREBINNINGS)
+    prebin_share = params["min_prebin_share"]
+    check_number("min_prebin_share", prebin_share, 0.0, 0.5, "un número entre 0 y 0.5")
     share = 1.0 if params["max_bin_share"] is None else params["max_bin_share"]
     check_number("max_bin_share", share, 0.0, 1.0, "un número entre 0 y 1, o None")
     low = 1 if params["min_n_bins"] is None else params["min_n_bins"]
@@ -140,6 +144,8 @@ def _optimal_settings(params: Mapping[str, Any]) -> dict[str, Any]:
         check_number(argument, params[argument], 0, math.inf, "un entero >= 0", True)
     return {
         "n_prebins": int(params["n_prebins"]),
+        "prebinning": params["prebinning"],
+        "min_prebin_share": float(prebin_share),
         "objective": params["objective"],
         "max_bin_share": float(share),
         "min_n_bins": int(low),

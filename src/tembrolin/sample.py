@@ -11,7 +11,7 @@ from typing import Any
 import numpy as np
 
 import _tembrolin
-from tembrolin import _errors, _frames, categories, weighted
+from tembrolin import _errors, _frames, categories, counted, weighted
 from tembrolin._frames import Columns
 from tembrolin._native import mdlp_fit
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
@@ -142,6 +142,12 @@ class SampleSource:
             self.rows_of.where(x == value).report(NO_SPLITS, representative)
             for value in self.special_values
         ]
+
+    def class_counts(self) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+        regular = self.regular
+        if regular.weights is not None:
+            return weighted.per_value(regular.x, regular.classes, regular.weights, regular.order)
+        return counted.per_value(counted.counts_of(regular.x, regular.classes))
 
 
 def infinities(x: np.ndarray, special_values: tuple[float, ...]) -> tuple[float, ...]:

@@ -124,7 +124,15 @@ def bin_table(bins: ColumnBins) -> pd.DataFrame:
 def _params_text(bins: ColumnBins, params: Mapping[str, Any]) -> str:
     """The parameters of the column's method, as the summary shows them."""
     names = {
-        "optimal": ("min_bin_share", "n_prebins", "objective", "max_n_bins", "max_pvalue"),
+        "optimal": (
+            "min_bin_share",
+            "prebinning",
+            "n_prebins",
+            "min_prebin_share",
+            "objective",
+            "max_n_bins",
+            "max_pvalue",
+        ),
         "mdlp": ("min_bin_share", "alpha", "beta", "candidates"),
         "quantile": ("n_bins",),
         "equal_width": ("n_bins", "width_range"),

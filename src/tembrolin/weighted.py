@@ -82,6 +82,24 @@ def quantile_splits(
     return np.asarray(splits, dtype=np.float64)
 
 
+def per_value(
+    x: np.ndarray, classes: np.ndarray, weights: np.ndarray, order: np.ndarray
+) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+    """The distinct finite values of x, ascending, with the weights of each class at each
+    (added in that order); -0.0 and +0.0 are one value. `order` sorts x."""
+    values = x[order]
+    finite = np.isfinite(values)
+    values, weights, events = values[finite], weights[order][finite], classes[order][finite] != 0
+    if not len(values):
+        return values, values.copy(), values.copy()
+    new = np.ones(len(values), dtype=bool)
+    new[1:] = values[1:] != values[:-1]
+    first = np.flatnonzero(new)
+    c0 = np.add.reduceat(np.where(events, 0.0, weights), first)
+    c1 = np.add.reduceat(np.where(events, weights, 0.0), first)
+    return values[first], c0, c1
+
+
 def gini(x: np.ndarray, classes: np.ndarray, weights: np.ndarray) -> float:
     """The weighted Gini of x against the classes, finite x only; NaN without both."""
     finite = np.isfinite(x)
