@@ -41,6 +41,8 @@ def assert_same_bins(a, b):
 PARAMS = {
     "optimal": {},
     "optimal-peak": {"monotonic_trend": "peak", "max_n_bins": 4},
+    "cart": {"prebinning": "cart", "min_prebin_share": 0.02},
+    "boundary": {"prebinning": "boundary", "n_prebins": 20},
     "quantile-median": {"method": "quantile", "n_bins": 6, "monotonic_trend": "auto"},
     "equal-width-mean": {"method": "equal_width", "representative": "mean"},
     "user-splits": {"method": "mdlp", "user_splits": {"x": [-1.0, 0.0, 1.0]}},
