@@ -126,3 +126,14 @@ def test_neighbour_test_of_large_bins_keeps_its_precision():
     # Rates 9.1% and 12.2% over 425,000 rows: products of the counts pass int64.
     p_value, name = next_bin_test((200_000, 180_000), (20_000, 25_000))
     assert name == "chi2" and p_value < 1e-100
+
+
+def test_a_weighted_scorecard_equals_one_on_repeated_rows():
+    X, score, rng = table()
+    X, y = X[["x", "label"]], (score > 0.5).astype(int)
+    weights = rng.integers(0, 4, len(y))
+    rows = np.repeat(np.arange(len(y)), weights)
+    weighted = tb.Scorecard(min_iv=0.0).fit(X, y, sample_weight=weights)
+    repeated = tb.Scorecard(min_iv=0.0).fit(X.iloc[rows], y[rows])
+    np.testing.assert_allclose(weighted.coef_, repeated.coef_, rtol=1e-6)
+    np.testing.assert_allclose(weighted.score(X), repeated.score(X), rtol=1e-6)

@@ -94,13 +94,16 @@ class Scorecard(BaseEstimator):
             raise error
         check_thresholds(self.min_iv, self.min_gini, self.max_share_missing, self.max_correlation)
 
-    def fit(self, X: Any, y: Any) -> Scorecard:
+    def fit(self, X: Any, y: Any, sample_weight: Any = None) -> Scorecard:
         """Bins X against y (0/1), selects the variables and fits the model on their WoE.
 
         Parameters
         ----------
         X : pandas or polars DataFrame, or 2-D array
         y : array, Series, or the name of a column of X
+        sample_weight : array of shape (n_rows,), optional
+            What each row counts, for the bins (see `Binner.fit`) and the model; the
+            selection's correlation screen reads the rows unweighted.
 
         Returns
         -------
@@ -112,7 +115,7 @@ class Scorecard(BaseEstimator):
         if isinstance(y, str):
             X, y = _frames.split_target(X, y)
         binner = clone(self.binner) if self.binner is not None else Binner()
-        binner.fit(X, y)
+        binner.fit(X, y, sample_weight=sample_weight)
         if binner.target_type_ != "binary":
             raise _errors.scorecard_needs_binary()
         selection = select_variables(
@@ -130,8 +133,12 @@ class Scorecard(BaseEstimator):
         woe = binner.transform(X, metric="woe")[:, [names.index(v) for v in variables]]
         y = _frames.target_values(y, len(woe)).values
         kept = ~np.isnan(y)
+        # Any estimator will do; weights are passed only when given.
+        weighted = (
+            {} if sample_weight is None else {"sample_weight": np.asarray(sample_weight)[kept]}
+        )
         model = clone(self.estimator) if self.estimator is not None else LogisticRegression()
-        model.fit(woe[kept], binner.bins_.target.classes(y[kept]))
+        model.fit(woe[kept], binner.bins_.target.classes(y[kept]), **weighted)
         self.estimator_ = model
         return self._set_model(
             binner, selection, np.ravel(model.coef_), float(np.ravel(model.intercept_)[0])
