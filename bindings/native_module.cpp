@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -27,13 +28,34 @@ void register_optimal(py::module_& m);
 
 namespace {
 
+// The buffers one mdlp_fit call after another reuses. The call releases the
+// interpreter lock, so two threads could reach one workspace at once: a call finding
+// it in use is refused instead of sharing it.
+struct Workspace {
+    MdlpWorkspace held;
+    std::atomic<bool> busy = false;
+};
+
 py::dict mdlp_fit(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
                   std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                   double beta_struct, bool force_first_split, const py::object& value,
                   double percentile, const std::string& representative,
-                  const std::string& candidates) {
+                  const std::string& candidates, Workspace* workspace) {
+    if (workspace == nullptr) {
+        return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
+                                    force_first_split, value, percentile, representative,
+                                    candidates);
+    }
+    if (workspace->busy.exchange(true)) {
+        throw std::invalid_argument("mdlp_fit: workspace está en uso por otra llamada");
+    }
+    const struct Free {
+        std::atomic<bool>& busy;
+        ~Free() { busy = false; }
+    } free_at_end{workspace->busy};
     return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
-                                force_first_split, value, percentile, representative, candidates);
+                                force_first_split, value, percentile, representative, candidates,
+                                &workspace->held);
 }
 
 // Counts as value_counts returns them, read in place: the arrays stay alive with
@@ -226,15 +248,21 @@ py::dict compare_bin_counts(const carray<std::int64_t>& reference,
 PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
     using namespace tembrolin::bindings;
     m.doc() = "Funciones nativas del paquete tembrolin";
+    // The plain metaclass: the stub can name it, and the class has no static properties.
+    py::class_<Workspace>(m, "Workspace", py::metaclass(reinterpret_cast<PyObject*>(&PyType_Type)),
+                          "Memoria que mdlp_fit reutiliza de una llamada a la siguiente (una "
+                          "columna tras otra); una sola llamada a la vez puede usarla")
+        .def(py::init<>());
     m.def("mdlp_fit", &mdlp_fit, py::arg("x"), py::arg("y"), py::arg("minobs"),
           py::arg("monotonicity"), py::arg("mono_dir"), py::arg("alpha_pos"),
           py::arg("beta_struct"), py::arg("force_first_split"), py::arg("value") = py::none(),
           py::arg("percentile") = 50.0, py::arg("representative") = "median",
-          py::arg("candidates") = "boundary",
+          py::arg("candidates") = "boundary", py::arg("workspace") = nullptr,
           "Prepara, ejecuta MDLP y resume missing en una única llamada nativa. candidates: "
           "'boundary' ofrece un corte en cada cambio de x entre dos grupos de x iguales que no "
           "son ambos puros en la misma clase (intercambiar las etiquetas 0 y 1 no cambia los "
-          "cortes); 'neighbour' da exactamente el resultado de _tembrolin.mdlp_full_raw");
+          "cortes); 'neighbour' da exactamente el resultado de _tembrolin.mdlp_full_raw. "
+          "workspace: un Workspace cuya memoria reutiliza, con el mismo resultado");
     m.def("value_counts", &value_counts, py::arg("x"), py::arg("y"),
           "Conteos de las clases 0 y 1 en cada valor distinto de x (por sus bits, en orden "
           "creciente) y de las x ausentes: {values, c0, c1, missing_c0, missing_c1}");

@@ -6,6 +6,7 @@ from collections.abc import Mapping
 from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, replace
 from functools import cached_property
+from queue import SimpleQueue
 from typing import Any
 
 import numpy as np
@@ -13,7 +14,7 @@ import numpy as np
 import _tembrolin
 from tembrolin import _errors, _frames, categories
 from tembrolin._frames import Columns
-from tembrolin._native import mdlp_fit
+from tembrolin._native import Workspace, mdlp_fit
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
 from tembrolin.column_options import categorical_names
 from tembrolin.fitting import (
@@ -62,10 +63,12 @@ class Rows:
 @dataclass(frozen=True)
 class SampleSource:
     """The fit's source over a column's rows; the special values are set apart first, the
-    missing values stay in (the core leaves them out of the search and reports them)."""
+    missing values stay in (the core leaves them out of the search and reports them).
+    `workspace`: the memory the MDLP search reuses from one column to the next."""
 
     rows_of: Rows
     special_values: tuple[float, ...]
+    workspace: Workspace | None = None
 
     @property
     def n_rows(self) -> int:
@@ -92,7 +95,9 @@ class SampleSource:
             # The classes are already 0/1, so the search sees the same classes as every
             # report; float64 ones are passed as they are, without a copy.
             classes = np.asarray(regular.classes, dtype=np.float64)
-            report = mdlp_fit(regular.x, classes, *rule, candidates=settings.candidates)
+            report = mdlp_fit(
+                regular.x, classes, *rule, candidates=settings.candidates, workspace=self.workspace
+            )
             found = mdlp_search(report["summary"], settings.representative)
             if found.rows is None:
                 return found
@@ -119,18 +124,20 @@ def infinities(x: np.ndarray, special_values: tuple[float, ...]) -> tuple[float,
     return special_values + tuple(v for v in with_infinities(special_values) if (x == v).any())
 
 
-def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> ColumnBins:
+def _fit_one(
+    request: FitRequest, name: str, rows: Rows, totals: dict, workspace: Workspace
+) -> ColumnBins:
     specials = request.special_values.get(name, ())
     if rows.x.dtype != object:
         specials = infinities(rows.x, specials)
         splits = request.user_splits_of(name)
-        return fit_column(
-            name, SampleSource(rows, specials), totals, request.settings, specials, splits
-        )
+        source = SampleSource(rows, specials, workspace)
+        return fit_column(name, source, totals, request.settings, specials, splits)
     coded = categories.Coded.of(rows.x)  # the labels are read once, for counts and codes
     counts = categories.count_categories(coded, rows.classes)
     grouping = categories.group(counts, specials, len(rows.x), request.settings.min_category_share)
-    source = SampleSource(replace(rows, x=grouping.codes(coded)), grouping.special_codes)
+    codes = replace(rows, x=grouping.codes(coded))
+    source = SampleSource(codes, grouping.special_codes, workspace)
     specials = grouping.special_codes
     bins = fit_column(name, source, totals, request.settings, specials, prebins=grouping.prebins)
     return categories.as_categories(bins, grouping)
@@ -154,10 +161,20 @@ def fit_table(request: FitRequest, columns: Columns, y: np.ndarray, rule: Target
         target = {key: float(whole[key][0]) for key in CONTINUOUS_KEYS}
     totals = totals_row(len(classes) - ones, ones, target)
 
+    # One workspace per thread, taken for a column and given back after it: no two
+    # columns fitted at once share one, and all are freed when the fit returns.
+    workspaces: SimpleQueue[Workspace] = SimpleQueue()
+    for _ in range(request.workers):
+        workspaces.put(Workspace())
+
     def fit_one(j: int) -> ColumnBins:
         x = columns.read(j)
         rows = Rows(x if kept is None else x[kept], y, classes, not rule.binary)
-        return _fit_one(request, columns.names[j], rows, totals)
+        workspace = workspaces.get()
+        try:
+            return _fit_one(request, columns.names[j], rows, totals, workspace)
+        finally:
+            workspaces.put(workspace)
 
     if request.workers == 1:
         # On the calling thread: a new thread's allocations would go to an arena of its
