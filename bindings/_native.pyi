@@ -41,6 +41,20 @@ def mdlp_fit_counts(
 def counted_summary(
     counts: dict[str, Any], splits: ArrayLike, representative: Literal["mean", "median"] = "median"
 ) -> dict[str, NDArray[Any]]: ...
+def binned_summary(
+    x: ArrayLike,
+    y: ArrayLike,
+    splits: ArrayLike,
+    representative: Literal["mean", "median"] = "median",
+) -> dict[str, NDArray[Any]]: ...
+def regrouped_summary(
+    x: ArrayLike,
+    y: ArrayLike,
+    slots: ArrayLike,
+    fine_splits: ArrayLike,
+    coarse_splits: ArrayLike,
+    representative: Literal["mean", "median"] = "median",
+) -> dict[str, NDArray[Any]]: ...
 def counted_target_summary(values: ArrayLike, counts: ArrayLike) -> dict[str, float]: ...
 def lorenz_counts(values: ArrayLike, c0: ArrayLike, c1: ArrayLike) -> dict[str, Any]: ...
 def compare_counts(

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "binning/bin_summaries.hpp"
 #include "binning/counted_summaries.hpp"
 #include "binning/splits.hpp"
 #include "diagnostics/compare_distributions.hpp"
@@ -232,6 +233,40 @@ py::dict counted_target_summary(const carray<double>& values, const carray<std::
     return d;
 }
 
+// binning_summary_binary's rows, with the slot of every observation for regrouped_summary.
+py::dict binned_summary(const carray<double>& x, const carray<std::int32_t>& y,
+                        const carray<double>& splits, const std::string& representative) {
+    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
+    const SplitPoints prepared = prepare_splits(flat(splits));
+    const Representative choice = parse_representative(representative);
+    py::array_t<std::uint32_t> slots(x.size());
+    const std::span<std::uint32_t> out(slots.mutable_data(), static_cast<std::size_t>(x.size()));
+    std::vector<BinarySummaryRow> rows;
+    {
+        py::gil_scoped_release release;  // reads the spans, writes the new slots' buffer
+        rows = summarize_bins_binary(flat(x), flat(y), prepared, choice, out);
+    }
+    py::dict d = columns(rows, binary_summary_form);
+    d["slots"] = std::move(slots);
+    return d;
+}
+
+py::dict regrouped_summary(const carray<double>& x, const carray<std::int32_t>& y,
+                           const carray<std::uint32_t>& slots, const carray<double>& fine_splits,
+                           const carray<double>& coarse_splits, const std::string& representative) {
+    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
+    require_same_length(x, slots, "regroup_bins: x y slots deben tener la misma longitud");
+    const SplitPoints fine = prepare_splits(flat(fine_splits));
+    const SplitPoints coarse = prepare_splits(flat(coarse_splits));
+    const Representative choice = parse_representative(representative);
+    std::vector<BinarySummaryRow> rows;
+    {
+        py::gil_scoped_release release;  // reads only the spans and the prepared splits
+        rows = regroup_bins_binary(flat(x), flat(y), flat(slots), fine, coarse, choice);
+    }
+    return columns(rows, binary_summary_form);
+}
+
 py::dict compare_bin_counts(const carray<std::int64_t>& reference,
                             const carray<std::int64_t>& current, double epsilon) {
     const DistributionComparison result =
@@ -287,6 +322,14 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           py::arg("representative") = "median",
           "binning_summary_binary de la muestra que describen los conteos de value_counts: las "
           "mismas filas, bit a bit, salvo la media de x (suma por valor distinto)");
+    m.def("binned_summary", &binned_summary, py::arg("x"), py::arg("y"), py::arg("splits"),
+          py::arg("representative") = "median",
+          "_tembrolin.binning_summary_binary, las mismas filas bit a bit, y en 'slots' el bin de "
+          "cada observación (0..k, k + 1 si x es NaN) para regrouped_summary");
+    m.def("regrouped_summary", &regrouped_summary, py::arg("x"), py::arg("y"), py::arg("slots"),
+          py::arg("fine_splits"), py::arg("coarse_splits"), py::arg("representative") = "median",
+          "Las filas de binning_summary_binary sobre coarse_splits (algunos de fine_splits), bit "
+          "a bit, a partir de los slots que binned_summary dio sobre fine_splits para este x");
     m.def("counted_target_summary", &counted_target_summary, py::arg("values"), py::arg("counts"),
           "Media y cuartiles de un objetivo continuo descrito por sus valores distintos "
           "(crecientes) y sus conteos: los de binning_summary_continuous, bit a bit");

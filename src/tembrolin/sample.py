@@ -14,7 +14,7 @@ import numpy as np
 import _tembrolin
 from tembrolin import _errors, _frames, categories
 from tembrolin._frames import Columns
-from tembrolin._native import Workspace, mdlp_fit
+from tembrolin._native import Workspace, binned_summary, mdlp_fit, regrouped_summary
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
 from tembrolin.column_options import categorical_names
 from tembrolin.fitting import (
@@ -75,6 +75,10 @@ class SampleSource:
         return len(self.rows_of.x)
 
     @cached_property
+    def binned(self) -> dict[str, np.ndarray]:
+        return {}
+
+    @cached_property
     def regular(self) -> Rows:
         if not self.special_values:
             return self.rows_of
@@ -109,7 +113,19 @@ class SampleSource:
         return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
-        return self.regular.report(splits, representative)
+        # Each regular row's bin under the last splits reported is kept: a report over some
+        # of those splits (the optimal bins over their pre-bins, bins merged for a trend)
+        # regroups the bins instead of searching every row's bin again.
+        regular, binned = self.regular, self.binned
+        fine = binned.get("splits")
+        if fine is not None and np.isin(splits, fine).all():
+            rows = regrouped_summary(
+                regular.x, regular.classes, binned["slots"], fine, splits, representative
+            )
+        else:
+            rows = binned_summary(regular.x, regular.classes, splits, representative)
+            binned.update(splits=splits, slots=rows.pop("slots"))
+        return regular.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         x = self.rows_of.x
