@@ -201,17 +201,27 @@ class FineBinMedians {
         return {s, i};
     }
 
-    // The keys of every needed fine bin, each in a stretch of its own.
+    // The keys of every needed fine bin, each in a stretch of its own. Branch-free, as
+    // the rows' bins come in no predictable order: the keys of the other slots (the
+    // missing one included) all go to one last element, written over and never read.
     void gather(const std::vector<bool>& needed) {
         start_.assign(needed.size() + 1, 0);
         for (std::size_t s = 0; s < needed.size(); ++s) {
             start_[s + 1] = start_[s] + (needed[s] ? static_cast<std::size_t>(fine_count_[s]) : 0);
         }
-        keys_.resize(start_.back());
-        std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
+        const std::size_t dump = start_.back();
+        keys_.resize(dump + 1);
+        std::vector<std::size_t> next(fine_count_.size(), dump);
+        std::vector<std::size_t> step(fine_count_.size(), 0);
+        for (std::size_t s = 0; s < needed.size(); ++s) {
+            if (!needed[s]) continue;
+            next[s] = start_[s];
+            step[s] = 1;
+        }
         for (std::size_t i = 0; i < x_.size(); ++i) {
             const std::uint32_t s = slots_[i];
-            if (s < needed.size() && needed[s]) keys_[next[s]++] = order_key(x_[i]);
+            keys_[next[s]] = order_key(x_[i]);
+            next[s] += step[s];
         }
     }
 
