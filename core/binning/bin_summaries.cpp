@@ -93,6 +93,8 @@ std::vector<BinarySummaryRow> binary_rows(std::span<const double> x,
     std::vector<std::int64_t> count(k + 2, 0);
     std::vector<std::int64_t> c1(k + 2, 0);
     std::vector<double> sum(k + 2, 0.0);  // in input order; the missing slot's is never read
+    // Only a mean reads the sums; without them a slot_of that needs no x leaves x unread.
+    const bool sums = representative == Representative::mean;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const std::int32_t target = y[i];
         // Checked before x is looked at, so a missing x does not excuse a bad y.
@@ -102,7 +104,7 @@ std::vector<BinarySummaryRow> binary_rows(std::span<const double> x,
         const std::size_t slot = slot_of(i);
         ++count[slot];
         c1[slot] += target;
-        sum[slot] = x[i] + sum[slot];
+        if (sums) sum[slot] = x[i] + sum[slot];
     }
 
     const std::vector<double> medians = representative == Representative::median
