@@ -19,7 +19,12 @@ def mdlp_fit(
     percentile: float = 50.0,
     representative: Literal["mean", "median"] = "median",
     candidates: Literal["boundary", "neighbour"] = "boundary",
+    workspace: Workspace | None = None,
 ) -> dict[str, dict[str, Any]]: ...
+
+class Workspace:
+    def __init__(self) -> None: ...
+
 def value_counts(x: ArrayLike, y: ArrayLike) -> dict[str, Any]: ...
 def merge_counts(a: dict[str, Any], b: dict[str, Any]) -> dict[str, Any]: ...
 def mdlp_fit_counts(
@@ -35,6 +40,20 @@ def mdlp_fit_counts(
 ) -> dict[str, dict[str, Any]]: ...
 def counted_summary(
     counts: dict[str, Any], splits: ArrayLike, representative: Literal["mean", "median"] = "median"
+) -> dict[str, NDArray[Any]]: ...
+def binned_summary(
+    x: ArrayLike,
+    y: ArrayLike,
+    splits: ArrayLike,
+    representative: Literal["mean", "median"] = "median",
+) -> dict[str, NDArray[Any]]: ...
+def regrouped_summary(
+    x: ArrayLike,
+    y: ArrayLike,
+    slots: ArrayLike,
+    fine_splits: ArrayLike,
+    coarse_splits: ArrayLike,
+    representative: Literal["mean", "median"] = "median",
 ) -> dict[str, NDArray[Any]]: ...
 def counted_target_summary(values: ArrayLike, counts: ArrayLike) -> dict[str, float]: ...
 def lorenz_counts(values: ArrayLike, c0: ArrayLike, c1: ArrayLike) -> dict[str, Any]: ...

@@ -1,9 +1,11 @@
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "binning/bin_summaries.hpp"
 #include "binning/counted_summaries.hpp"
 #include "binning/splits.hpp"
 #include "diagnostics/compare_distributions.hpp"
@@ -27,13 +29,34 @@ void register_optimal(py::module_& m);
 
 namespace {
 
+// The buffers one mdlp_fit call after another reuses. The call releases the
+// interpreter lock, so two threads could reach one workspace at once: a call finding
+// it in use is refused instead of sharing it.
+struct Workspace {
+    MdlpWorkspace held;
+    std::atomic<bool> busy = false;
+};
+
 py::dict mdlp_fit(const carray<double>& x, const carray<double>& y, std::int64_t minobs,
                   std::int32_t monotonicity, std::int32_t mono_dir, double alpha_pos,
                   double beta_struct, bool force_first_split, const py::object& value,
                   double percentile, const std::string& representative,
-                  const std::string& candidates) {
+                  const std::string& candidates, Workspace* workspace) {
+    if (workspace == nullptr) {
+        return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
+                                    force_first_split, value, percentile, representative,
+                                    candidates);
+    }
+    if (workspace->busy.exchange(true)) {
+        throw std::invalid_argument("mdlp_fit: workspace está en uso por otra llamada");
+    }
+    const struct Free {
+        std::atomic<bool>& busy;
+        ~Free() { busy = false; }
+    } free_at_end{workspace->busy};
     return mdlp_full_raw_report(x, y, minobs, monotonicity, mono_dir, alpha_pos, beta_struct,
-                                force_first_split, value, percentile, representative, candidates);
+                                force_first_split, value, percentile, representative, candidates,
+                                &workspace->held);
 }
 
 // Counts as value_counts returns them, read in place: the arrays stay alive with
@@ -210,6 +233,40 @@ py::dict counted_target_summary(const carray<double>& values, const carray<std::
     return d;
 }
 
+// binning_summary_binary's rows, with the slot of every observation for regrouped_summary.
+py::dict binned_summary(const carray<double>& x, const carray<std::int32_t>& y,
+                        const carray<double>& splits, const std::string& representative) {
+    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
+    const SplitPoints prepared = prepare_splits(flat(splits));
+    const Representative choice = parse_representative(representative);
+    py::array_t<std::uint32_t> slots(x.size());
+    const std::span<std::uint32_t> out(slots.mutable_data(), static_cast<std::size_t>(x.size()));
+    std::vector<BinarySummaryRow> rows;
+    {
+        py::gil_scoped_release release;  // reads the spans, writes the new slots' buffer
+        rows = summarize_bins_binary(flat(x), flat(y), prepared, choice, out);
+    }
+    py::dict d = columns(rows, binary_summary_form);
+    d["slots"] = std::move(slots);
+    return d;
+}
+
+py::dict regrouped_summary(const carray<double>& x, const carray<std::int32_t>& y,
+                           const carray<std::uint32_t>& slots, const carray<double>& fine_splits,
+                           const carray<double>& coarse_splits, const std::string& representative) {
+    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
+    require_same_length(x, slots, "regroup_bins: x y slots deben tener la misma longitud");
+    const SplitPoints fine = prepare_splits(flat(fine_splits));
+    const SplitPoints coarse = prepare_splits(flat(coarse_splits));
+    const Representative choice = parse_representative(representative);
+    std::vector<BinarySummaryRow> rows;
+    {
+        py::gil_scoped_release release;  // reads only the spans and the prepared splits
+        rows = regroup_bins_binary(flat(x), flat(y), flat(slots), fine, coarse, choice);
+    }
+    return columns(rows, binary_summary_form);
+}
+
 py::dict compare_bin_counts(const carray<std::int64_t>& reference,
                             const carray<std::int64_t>& current, double epsilon) {
     const DistributionComparison result =
@@ -226,15 +283,21 @@ py::dict compare_bin_counts(const carray<std::int64_t>& reference,
 PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
     using namespace tembrolin::bindings;
     m.doc() = "Funciones nativas del paquete tembrolin";
+    // The plain metaclass: the stub can name it, and the class has no static properties.
+    py::class_<Workspace>(m, "Workspace", py::metaclass(reinterpret_cast<PyObject*>(&PyType_Type)),
+                          "Memoria que mdlp_fit reutiliza de una llamada a la siguiente (una "
+                          "columna tras otra); una sola llamada a la vez puede usarla")
+        .def(py::init<>());
     m.def("mdlp_fit", &mdlp_fit, py::arg("x"), py::arg("y"), py::arg("minobs"),
           py::arg("monotonicity"), py::arg("mono_dir"), py::arg("alpha_pos"),
           py::arg("beta_struct"), py::arg("force_first_split"), py::arg("value") = py::none(),
           py::arg("percentile") = 50.0, py::arg("representative") = "median",
-          py::arg("candidates") = "boundary",
+          py::arg("candidates") = "boundary", py::arg("workspace") = nullptr,
           "Prepara, ejecuta MDLP y resume missing en una única llamada nativa. candidates: "
           "'boundary' ofrece un corte en cada cambio de x entre dos grupos de x iguales que no "
           "son ambos puros en la misma clase (intercambiar las etiquetas 0 y 1 no cambia los "
-          "cortes); 'neighbour' da exactamente el resultado de _tembrolin.mdlp_full_raw");
+          "cortes); 'neighbour' da exactamente el resultado de _tembrolin.mdlp_full_raw. "
+          "workspace: un Workspace cuya memoria reutiliza, con el mismo resultado");
     m.def("value_counts", &value_counts, py::arg("x"), py::arg("y"),
           "Conteos de las clases 0 y 1 en cada valor distinto de x (por sus bits, en orden "
           "creciente) y de las x ausentes: {values, c0, c1, missing_c0, missing_c1}");
@@ -259,6 +322,14 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           py::arg("representative") = "median",
           "binning_summary_binary de la muestra que describen los conteos de value_counts: las "
           "mismas filas, bit a bit, salvo la media de x (suma por valor distinto)");
+    m.def("binned_summary", &binned_summary, py::arg("x"), py::arg("y"), py::arg("splits"),
+          py::arg("representative") = "median",
+          "_tembrolin.binning_summary_binary, las mismas filas bit a bit, y en 'slots' el bin de "
+          "cada observación (0..k, k + 1 si x es NaN) para regrouped_summary");
+    m.def("regrouped_summary", &regrouped_summary, py::arg("x"), py::arg("y"), py::arg("slots"),
+          py::arg("fine_splits"), py::arg("coarse_splits"), py::arg("representative") = "median",
+          "Las filas de binning_summary_binary sobre coarse_splits (algunos de fine_splits), bit "
+          "a bit, a partir de los slots que binned_summary dio sobre fine_splits para este x");
     m.def("counted_target_summary", &counted_target_summary, py::arg("values"), py::arg("counts"),
           "Media y cuartiles de un objetivo continuo descrito por sus valores distintos "
           "(crecientes) y sus conteos: los de binning_summary_continuous, bit a bit");

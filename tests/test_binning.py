@@ -2,6 +2,7 @@ import math
 
 import numpy as np
 import pytest
+from bitwise import assert_same
 from hypothesis import given
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
@@ -307,3 +308,46 @@ def test_summary_counts_cover_the_sample(x, data, cuts, representative):
     for d, n in ((b, len(x)), (c, np.count_nonzero(~np.isnan(y)))):
         assert d["count"].sum() == n
         assert n == 0 or math.isclose(d["percentage"].sum(), 1.0, rel_tol=1e-12)
+
+
+# Few distinct x, both zeros among them, and fine bins of several: medians fall on ties
+# and across fine bins.
+few_values = st.sampled_from([-3.0, -2.0, -1.0, -0.0, 0.0, 1.0, 2.0, 3.0, NAN, INF])
+tied_x = arrays(np.float64, st.integers(0, 80), elements=few_values)
+grid = st.lists(st.sampled_from([-2.5, -0.0, 0.0, 0.5, 2.5]), max_size=5)
+
+
+@given(tied_x, st.data(), grid, st.sampled_from(["mean", "median"]))
+def test_regrouped_summary_is_the_summary(x, data, fine, representative):
+    y = data.draw(arrays(np.int32, len(x), elements=st.integers(0, 1)))
+    coarse = data.draw(st.lists(st.sampled_from(fine), max_size=len(fine))) if fine else []
+    binned = _native.binned_summary(x, y, fine, representative)
+    slots = binned.pop("slots")
+    prepared = np.unique(np.array(fine, float))
+    expected = np.where(np.isnan(x), len(prepared) + 1, np.searchsorted(prepared, x, "left"))
+    assert slots.tolist() == expected.tolist()
+    assert_same(binned, t.binning_summary_binary(x, y, fine, representative))
+    regrouped = _native.regrouped_summary(x, y, slots, fine, coarse, representative)
+    assert_same(regrouped, t.binning_summary_binary(x, y, coarse, representative))
+
+
+def test_regrouped_median_across_fine_bins():
+    # The two middle values of the one coarse bin lie in two fine bins of two values each.
+    x, y = np.array([-3.0, -2.0, 1.0, 2.0]), np.array([0, 1, 0, 1], np.int32)
+    slots = _native.binned_summary(x, y, [0.0])["slots"]
+    assert _native.regrouped_summary(x, y, slots, [0.0], [])["representative"].tolist() == [-0.5]
+
+
+REGROUP_ERRORS = {
+    "not-a-fine-split": ([1.0], [2.0], [0], "coarse_splits deben estar entre fine_splits"),
+    "slot-past-the-bins": ([1.0], [1.0], [3], "slots fuera de rango"),
+    "slots-length": ([1.0], [1.0], [0, 0], "x y slots deben tener la misma longitud"),
+}
+
+
+@pytest.mark.parametrize(
+    "fine, coarse, slots, message", REGROUP_ERRORS.values(), ids=REGROUP_ERRORS
+)
+def test_regrouped_summary_errors(fine, coarse, slots, message):
+    with pytest.raises(ValueError, match=message):
+        _native.regrouped_summary([0.5], [1], np.array(slots, np.uint32), fine, coarse)

@@ -175,3 +175,34 @@ def test_threads_agree_with_one_call():
         together = list(pool.map(lambda xy: _native.mdlp_fit(*xy, *ARGS), columns))
     for a, b in zip(alone, together, strict=True):
         same_bits(a, b)
+
+
+@given(
+    st.lists(st.tuples(RAW, PARAMS, st.sampled_from(["boundary", "neighbour"])), max_size=6),
+    st.sampled_from(["mean", "median"]),
+)
+def test_workspace_gives_each_call_alone(samples, representative):
+    # One workspace through samples that shrink and grow, a failing call among them.
+    workspace = _native.Workspace()
+    for pairs, params, candidates in samples:
+        x, y = np.array(pairs, float).reshape(-1, 2).T
+        options = {"representative": representative, "candidates": candidates}
+        alone = _native.mdlp_fit(x, y, *params, **options)
+        same_bits(_native.mdlp_fit(x, y, *params, **options, workspace=workspace), alone)
+        with pytest.raises(ValueError, match="percentile"):
+            _native.mdlp_fit([1.0, 2.0], [0.5, 2.0], *ARGS, percentile=500.0, workspace=workspace)
+
+
+@pytest.mark.parametrize("order", [[0, 1, 2, 3], [3, 2, 1, 0], [1, 3, 0, 2]], ids=str)
+def test_workspace_across_large_columns(order):
+    # Sizes past the sort's split into runs, and tables of many or few cuts.
+    rng = np.random.default_rng(11)
+    sizes = (3_000_000, 50_000, 0, 400_000)
+    columns = [
+        (rng.standard_normal(n).round(k % 2 * 2 + 1), rng.integers(0, 2, n) * 1.0)
+        for k, n in enumerate(sizes)
+    ]
+    workspace = _native.Workspace()
+    for j in order:
+        x, y = columns[j]
+        same_bits(_native.mdlp_fit(x, y, *ARGS, workspace=workspace), _native.mdlp_fit(x, y, *ARGS))

@@ -51,6 +51,26 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
                                                     std::span<const double> splits,
                                                     Representative representative);
 
+// The same, writing each observation's slot (its bin 0 .. k, k + 1 for a NaN x) to
+// `slots`, as long as x.
+std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
+                                                    std::span<const std::int32_t> y,
+                                                    std::span<const double> splits,
+                                                    Representative representative,
+                                                    std::span<std::uint32_t> slots);
+
+// The rows summarize_bins_binary gives over `coarse_splits`, some of the (prepared)
+// `fine_splits`, from the slots it wrote over those: bit for bit the same, without
+// searching each observation's bin again, and with each median selected among the
+// keys of one fine bin only. The slots must be the ones of this x (each is checked to
+// be a slot of the fine bins); as long as x.
+std::vector<BinarySummaryRow> regroup_bins_binary(std::span<const double> x,
+                                                  std::span<const std::int32_t> y,
+                                                  std::span<const std::uint32_t> slots,
+                                                  std::span<const double> fine_splits,
+                                                  std::span<const double> coarse_splits,
+                                                  Representative representative);
+
 // As summarize_bins_binary for a continuous y. Observations whose y is NaN take
 // no part at all.
 std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const double> x,

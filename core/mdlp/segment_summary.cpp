@@ -176,12 +176,27 @@ MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const dou
                                   std::optional<double> value, double percentile,
                                   const MdlpParams& params, Representative representative,
                                   CandidateRule candidates) {
-    SortedClasses sorted = sort_by_class(x, y, value, percentile);
+    MdlpWorkspace workspace;
+    return mdlp_full_raw_core(x, y, value, percentile, params, representative, candidates,
+                              workspace);
+}
+
+MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
+                                  std::optional<double> value, double percentile,
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates, MdlpWorkspace& workspace) {
+    // The workspace's buffers are borrowed for the call and handed back at its end; if
+    // the call throws, the workspace is left empty and allocates afresh next time.
+    SortedClasses sorted = sort_by_class(x, y, value, percentile, std::move(workspace.keys));
     // The merged sample goes to the sort's scratch, free again and already paid for.
     const std::span<std::uint64_t> merged = sorted.keys.scratch().first(sorted.counts.n_used);
-    MdlpResult mdlp = mdlp_on_table(candidate_cut_points(sorted.keys, candidates, merged), params);
+    CutPointTable table =
+        candidate_cut_points(sorted.keys, candidates, merged, std::move(workspace.table));
+    MdlpResult mdlp = mdlp_on_table(table, params);
     std::vector<BinarySummaryRow> rows =
         report_rows(KeySample{merged}, mdlp, sorted.missing_c0, sorted.missing_c1, representative);
+    workspace.keys = std::move(sorted.keys);
+    workspace.table = std::move(table);
     return {std::move(mdlp.evaluations), std::move(rows), sorted.counts};
 }
 

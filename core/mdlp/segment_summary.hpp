@@ -45,12 +45,27 @@ MdlpResult mdlp_with_summary(std::span<const double> x, std::span<const std::int
                              const MdlpParams& params,
                              CandidateRule candidates = CandidateRule::neighbour);
 
+// What a one-call report allocates in proportion to its rows (the class keys with
+// the sort's scratch, and the cut-point table), kept by a caller that reports many
+// columns in turn: the next call reuses memory already faulted in instead of fresh
+// pages. Its contents between calls mean nothing; one call at a time may use it.
+struct MdlpWorkspace {
+    ClassKeys keys;
+    CutPointTable table;
+};
+
 // Preprocessing, search, final segments and their report with the missing row.
 // The caller has checked that x and y have the same length.
 MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
                                   std::optional<double> value, double percentile,
                                   const MdlpParams& params, Representative representative,
                                   CandidateRule candidates);
+
+// The same in the caller's workspace: the same result, bit for bit.
+MdlpFullResult mdlp_full_raw_core(std::span<const double> x, std::span<const double> y,
+                                  std::optional<double> value, double percentile,
+                                  const MdlpParams& params, Representative representative,
+                                  CandidateRule candidates, MdlpWorkspace& workspace);
 
 // The report of mdlp_full_raw_core on a 0/1 sample known only by its counts: the
 // same evaluations, rows and counters, bit for bit, as on the sample itself.

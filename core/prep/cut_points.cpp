@@ -28,8 +28,9 @@ CutPointTable walk_runs(std::size_t n, RunAt run_at) {
 }
 
 template <class Walk, bool keep_merged>
-CutPointTable merged_walk(const ClassKeys& keys, std::span<std::uint64_t> merged) {
-    Walk walk(keys.class0().size() + keys.class1().size());
+CutPointTable merged_walk(const ClassKeys& keys, std::span<std::uint64_t> merged,
+                          CutPointTable storage) {
+    Walk walk(keys.class0().size() + keys.class1().size(), std::move(storage));
     std::uint64_t* out = merged.data();
     merge_classes(keys, [&](std::uint64_t key, bool is_class1) {
         walk.add({from_order_key(key), is_class1 ? 1 : 0, 1});
@@ -39,9 +40,10 @@ CutPointTable merged_walk(const ClassKeys& keys, std::span<std::uint64_t> merged
 }
 
 template <class Walk>
-CutPointTable merged_walk(const ClassKeys& keys, std::span<std::uint64_t> merged) {
-    return merged.empty() ? merged_walk<Walk, false>(keys, merged)
-                          : merged_walk<Walk, true>(keys, merged);
+CutPointTable merged_walk(const ClassKeys& keys, std::span<std::uint64_t> merged,
+                          CutPointTable storage) {
+    return merged.empty() ? merged_walk<Walk, false>(keys, merged, std::move(storage))
+                          : merged_walk<Walk, true>(keys, merged, std::move(storage));
 }
 
 }  // namespace
@@ -73,9 +75,10 @@ CutPointTable candidate_cut_points(std::span<const SampleRun> runs, CandidateRul
 }
 
 CutPointTable candidate_cut_points(const ClassKeys& keys, CandidateRule rule,
-                                   std::span<std::uint64_t> merged) {
-    return rule == CandidateRule::boundary ? merged_walk<GroupWalk>(keys, merged)
-                                           : merged_walk<NeighbourWalk>(keys, merged);
+                                   std::span<std::uint64_t> merged, CutPointTable storage) {
+    return rule == CandidateRule::boundary
+               ? merged_walk<GroupWalk>(keys, merged, std::move(storage))
+               : merged_walk<NeighbourWalk>(keys, merged, std::move(storage));
 }
 
 }  // namespace tembrolin

@@ -49,7 +49,12 @@ inline double cut_between(double lower, double upper) {
 class NeighbourWalk {
   public:
     // `capacity`: the number of runs to come, an upper bound of the table's size.
-    explicit NeighbourWalk(std::size_t capacity) { table_.reserve(capacity); }
+    // `storage`: a table whose allocation is reused, its records dropped.
+    explicit NeighbourWalk(std::size_t capacity, CutPointTable storage = {})
+        : table_(std::move(storage)) {
+        table_.clear();
+        table_.reserve(capacity);
+    }
 
     void add(const SampleRun& run) {
         if (table_.empty()) {
@@ -80,9 +85,15 @@ class NeighbourWalk {
 // The table of compute_group_boundaries, built the same way.
 class GroupWalk {
   public:
-    explicit GroupWalk(std::size_t capacity) { table_.reserve(capacity); }
+    explicit GroupWalk(std::size_t capacity, CutPointTable storage = {})
+        : table_(std::move(storage)) {
+        table_.clear();
+        table_.reserve(capacity);
+    }
 
-    void add(const SampleRun& run) {
+    // Inlined into the merge that walks every row, where a call per row costs more
+    // than the work of most rows.
+    [[gnu::always_inline]] void add(const SampleRun& run) {
         if (table_.empty()) {
             table_.push_back({run.x, 0, 0});
             group_x_ = run.x;
@@ -164,8 +175,9 @@ CutPointTable candidate_cut_points(std::span<const SampleRun> runs, CandidateRul
 
 // The same for the sample that merge_classes spells out of sorted class keys,
 // built during the merge with no copy of the sample. When `merged` is not empty
-// (room for every key) it receives the keys in the merged order.
+// (room for every key) it receives the keys in the merged order. The table is built
+// in `storage`, whose allocation a caller building many tables in turn passes back.
 CutPointTable candidate_cut_points(const ClassKeys& keys, CandidateRule rule,
-                                   std::span<std::uint64_t> merged);
+                                   std::span<std::uint64_t> merged, CutPointTable storage = {});
 
 }  // namespace tembrolin

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "sort/order_statistics.hpp"
@@ -91,8 +92,9 @@ void tally_missing_x(const std::vector<double>& targets, SortedClasses& sample) 
 }  // namespace
 
 SortedClasses sort_by_class(std::span<const double> x, std::span<const double> y,
-                            std::optional<double> value, double percentile) {
-    SortedClasses sample{ClassKeys(x.size()), 0, 0, 0, {}};
+                            std::optional<double> value, double percentile, ClassKeys storage) {
+    storage.reset(x.size());
+    SortedClasses sample{std::move(storage), 0, 0, 0, {}};
     std::vector<double> missing_x_targets;
 
     // Most targets are already 0/1: try that first, with no copy of the targets.

@@ -46,10 +46,11 @@ struct SortedClasses {
 
 // Drops missing and infinite observations (counting them by kind), binarises a
 // continuous target at `value` or at the `percentile` of the kept targets, and
-// sorts the kept observations of each class by x.
+// sorts the kept observations of each class by x, in `storage` (reset to x's size).
 // The caller has checked that x and y have the same length.
 SortedClasses sort_by_class(std::span<const double> x, std::span<const double> y,
-                            std::optional<double> value, double percentile);
+                            std::optional<double> value, double percentile,
+                            ClassKeys storage = ClassKeys{});
 
 // Drops missing and infinite observations (counting them by kind), binarises a
 // continuous target at `value` or at the `percentile` of the kept targets, and

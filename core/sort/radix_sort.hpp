@@ -43,10 +43,23 @@ void sort_doubles(std::vector<double>& values);
 class ClassKeys {
   public:
     // Room for `capacity` keys in all.
-    explicit ClassKeys(std::size_t capacity)
+    explicit ClassKeys(std::size_t capacity = 0)
         : buffer_(std::make_unique_for_overwrite<std::uint64_t[]>(2 * capacity)),
+          allocated_(capacity),
           capacity_(capacity),
           back_(capacity) {}
+
+    // Room for `capacity` keys, none held. The allocation is kept when it is large
+    // enough, so a caller sorting many samples in turn touches pages already faulted
+    // in; a moved-from object (no buffer) allocates afresh.
+    void reset(std::size_t capacity) {
+        if (!buffer_ || capacity > allocated_) {
+            buffer_ = std::make_unique_for_overwrite<std::uint64_t[]>(2 * capacity);
+            allocated_ = capacity;
+        }
+        capacity_ = capacity;
+        clear();
+    }
 
     // Writes the key at both ends and moves only its class's end; while fewer
     // than `capacity` keys are held, front < back, so both writes are in bounds.
@@ -78,6 +91,7 @@ class ClassKeys {
 
   private:
     std::unique_ptr<std::uint64_t[]> buffer_;
+    std::size_t allocated_;  // keys the buffer has room for; its scratch starts at capacity_
     std::size_t capacity_;
     std::size_t front_ = 0;  // class 0 in [0, front_)
     std::size_t back_;       // class 1 in [back_, capacity_)

@@ -6,6 +6,7 @@ from collections.abc import Mapping
 from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, replace
 from functools import cached_property
+from queue import SimpleQueue
 from typing import Any
 
 import numpy as np
@@ -13,7 +14,7 @@ import numpy as np
 import _tembrolin
 from tembrolin import _errors, _frames, categories, counted, weighted
 from tembrolin._frames import Columns
-from tembrolin._native import mdlp_fit
+from tembrolin._native import Workspace, binned_summary, mdlp_fit, regrouped_summary
 from tembrolin.bins import ColumnBins, FittedBins, Representative, Settings
 from tembrolin.column_options import categorical_names
 from tembrolin.fitting import (
@@ -85,14 +86,20 @@ class Rows:
 @dataclass(frozen=True)
 class SampleSource:
     """The fit's source over a column's rows; the special values are set apart first, the
-    missing values stay in (the core leaves them out of the search and reports them)."""
+    missing values stay in (the core leaves them out of the search and reports them).
+    `workspace`: the memory the MDLP search reuses from one column to the next."""
 
     rows_of: Rows
     special_values: tuple[float, ...]
+    workspace: Workspace | None = None
 
     @property
     def n_rows(self) -> float:
         return self.rows_of.total
+
+    @cached_property
+    def binned(self) -> dict[str, np.ndarray]:
+        return {}
 
     @cached_property
     def regular(self) -> Rows:
@@ -117,7 +124,9 @@ class SampleSource:
             # The classes are already 0/1, so the search sees the same classes as every
             # report; float64 ones are passed as they are, without a copy.
             classes = np.asarray(regular.classes, dtype=np.float64)
-            report = mdlp_fit(regular.x, classes, *rule, candidates=settings.candidates)
+            report = mdlp_fit(
+                regular.x, classes, *rule, candidates=settings.candidates, workspace=self.workspace
+            )
             found = mdlp_search(report["summary"], settings.representative)
             if found.rows is None:
                 return found
@@ -134,7 +143,21 @@ class SampleSource:
         return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
     def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
-        return self.regular.report(splits, representative)
+        # Each regular row's bin under the last splits reported is kept: a report over some
+        # of those splits (the optimal bins over their pre-bins, bins merged for a trend)
+        # regroups the bins instead of searching every row's bin again.
+        regular, binned = self.regular, self.binned
+        if regular.weights is not None:
+            return regular.report(splits, representative)
+        fine = binned.get("splits")
+        if fine is not None and np.isin(splits, fine).all():
+            rows = regrouped_summary(
+                regular.x, regular.classes, binned["slots"], fine, splits, representative
+            )
+        else:
+            rows = binned_summary(regular.x, regular.classes, splits, representative)
+            binned.update(splits=splits, slots=rows.pop("slots"))
+        return regular.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         x = self.rows_of.x
@@ -155,18 +178,20 @@ def infinities(x: np.ndarray, special_values: tuple[float, ...]) -> tuple[float,
     return special_values + tuple(v for v in with_infinities(special_values) if (x == v).any())
 
 
-def _fit_one(request: FitRequest, name: str, rows: Rows, totals: dict) -> ColumnBins:
+def _fit_one(
+    request: FitRequest, name: str, rows: Rows, totals: dict, workspace: Workspace
+) -> ColumnBins:
     specials = request.special_values.get(name, ())
     if rows.x.dtype != object:
         specials = infinities(rows.x, specials)
         splits = request.user_splits_of(name)
-        return fit_column(
-            name, SampleSource(rows, specials), totals, request.settings, specials, splits
-        )
+        source = SampleSource(rows, specials, workspace)
+        return fit_column(name, source, totals, request.settings, specials, splits)
     coded = categories.Coded.of(rows.x)  # the labels are read once, for counts and codes
     counts = categories.count_categories(coded, rows.classes, rows.weights)
     grouping = categories.group(counts, specials, rows.total, request.settings.min_category_share)
-    source = SampleSource(replace(rows, x=grouping.codes(coded)), grouping.special_codes)
+    codes = replace(rows, x=grouping.codes(coded))
+    source = SampleSource(codes, grouping.special_codes, workspace)
     specials = grouping.special_codes
     bins = fit_column(name, source, totals, request.settings, specials, prebins=grouping.prebins)
     return categories.as_categories(bins, grouping)
@@ -210,10 +235,20 @@ def fit_table(
     classes = y if rule.binary else rule.classes(y)
     totals = _totals(y, classes, weights, rule.binary)
 
+    # One workspace per thread, taken for a column and given back after it: no two
+    # columns fitted at once share one, and all are freed when the fit returns.
+    workspaces: SimpleQueue[Workspace] = SimpleQueue()
+    for _ in range(request.workers):
+        workspaces.put(Workspace())
+
     def fit_one(j: int) -> ColumnBins:
         x = columns.read(j)
         rows = Rows(x if kept is None else x[kept], y, classes, not rule.binary, weights)
-        return _fit_one(request, columns.names[j], rows, totals)
+        workspace = workspaces.get()
+        try:
+            return _fit_one(request, columns.names[j], rows, totals, workspace)
+        finally:
+            workspaces.put(workspace)
 
     if request.workers == 1:
         # On the calling thread: a new thread's allocations would go to an arena of its
