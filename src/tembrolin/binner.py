@@ -32,7 +32,7 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
     min_bin_share : float, default 0.05
         optimal, mdlp: every bin holds at least (mdlp: more than) this share of the
         column's rows (0 to 0.5).
-    n_prebins : int, default 50
+    n_prebins : int, default 20
         optimal: the most pre-bins of a numeric column (fewer where values tie).
     prebinning : {"quantile", "cart", "boundary"}, default "quantile"
         optimal: a numeric column's pre-bins. "quantile": `n_prebins` bins of equal
@@ -45,8 +45,9 @@ class Binner(TransformerMixin, BinReports, BaseEstimator):
         Every cut is a value of x that closes its pre-bin, and every source (rows, or
         Dask counts) gives the same pre-bins. Special and missing values are never
         pre-binned: they keep rows of their own. On held-out rows of public credit data
-        the three kinds came within 0.002 Gini of each other (`make bench`); quantiles
-        cost no extra sort of the column, and a tree's pre-bins find more IV in noise.
+        the kinds and sizes came within 0.004 Gini of each other (`make bench`); 20
+        quantile pre-bins cost no extra sort and fewer bin lookups per row, and find
+        less IV in pure noise than a tree's or than 50 pre-bins.
     min_prebin_share : float, default 0.0
         optimal: a numeric pre-bin under this share of the column's rows (0 to 0.5)
         joins its right neighbour (the last one its left neighbour), left to right.
@@ -155,7 +156,7 @@ or None, default "auto"
         *,
         method: str = "optimal",
         min_bin_share: float = 0.05,
-        n_prebins: int = 50,
+        n_prebins: int = 20,
         prebinning: str = "quantile",
         min_prebin_share: float = 0.0,
         objective: str = "iv",

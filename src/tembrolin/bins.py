@@ -45,7 +45,7 @@ class Settings:
     iqr_k: float = 1.5
     monotonic_trend: str | None = None
     min_category_share: float = 0.01
-    n_prebins: int = 50
+    n_prebins: int = 20
     prebinning: Literal["quantile", "cart", "boundary"] = "quantile"
     min_prebin_share: float = 0.0
     objective: Literal["iv", "js"] = "iv"
