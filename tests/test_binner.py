@@ -60,8 +60,13 @@ def test_nulls_and_target_forms_are_read_alike():
 
 @pytest.mark.parametrize(
     "params",
-    [{"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0}, {"min_bin_share": 0.5}, {"n_bins": 1}],
-    ids=["zeros", "largest-share", "one-bin"],
+    [
+        {"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0},
+        {"min_bin_share": 0.5},
+        {"n_bins": 1},
+        {"n_jobs": -1},
+    ],
+    ids=["zeros", "largest-share", "one-bin", "every-core"],
 )
 def test_parameters_at_their_bounds_are_accepted(fitted, params):
     _, X, y = fitted

@@ -55,8 +55,8 @@ def dataset(kind, n=1500, seed=0):
     debt[::29] = -999.0
     home = rng.choice(
         ["own", "rent", "parents", "other", "odd"], n, p=[0.4, 0.3, 0.2, 0.095, 0.005]
-    )
-    home[::31] = None
+    ).astype(object)
+    home[::31] = None  # missing, not the text "None"
     code = rng.integers(0, 5, n)
     X = pd.DataFrame({"age": age, "score": score, "debt": debt, "home": home, "code": code})
     logit = 0.04 * (age - 40) + 0.6 * np.nan_to_num(score, posinf=2, neginf=-2) + 0.2 * debt

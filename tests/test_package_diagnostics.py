@@ -22,6 +22,7 @@ def fitted():
 def test_stability_is_the_cores_comparison_over_the_splits(fitted):
     binner, X, _ = fitted
     result = tb.stability(binner, X[:400], X[400:])
+    tb.stability(binner, X[:400], X[400:], epsilon=1e-300)  # the smallest accepted
     detail = tb.stability(binner, X[:400], X[400:], by_bin=True)
     for j, (name, bins) in enumerate(binner.columns_.items()):
         core = _tembrolin.compare_distributions_native(X[:400, j], X[400:, j], bins.splits)
@@ -74,6 +75,7 @@ def test_plot_draws_special_and_missing_bars_apart(hand_worked):
     assert grey == [False, False, True, True]
     # The line joins the two ordered bins; special and missing rates are points apart.
     line, points = ax.figure.axes[1].get_lines()
+    assert ax.figure.axes[1].get_ylim() == (0.0, 1.15)  # the highest rate, 1, and headroom
     assert line.get_xydata().tolist() == [[0.0, 0.25], [1.0, 0.75]]
     assert points.get_xydata().tolist() == [[2.0, 0.0], [3.0, 1.0]]
     mpl.pyplot.close("all")

@@ -102,9 +102,10 @@ def test_table_rows_are_the_bins_transform_applies(x, seed, method):
     for weights, column in ((None, "count"), (y, "events")):
         counted = np.bincount(codes, weights=weights, minlength=rows)
         np.testing.assert_array_equal(counted, table[column][:rows])
-    np.testing.assert_array_equal(
-        binner.transform(x.reshape(-1, 1))[:, 0], table["woe"].to_numpy()[codes]
-    )
+    for metric in ("woe", "event_rate"):
+        np.testing.assert_array_equal(
+            binner.transform(x.reshape(-1, 1), metric)[:, 0], table[metric].to_numpy()[codes]
+        )
     assert table["count"].iloc[-1] == len(x) == table["count"][:rows].sum()
 
 
@@ -174,12 +175,19 @@ def test_next_bin_test_hand_worked(c0, c1, p_value, test):
 
 
 def test_concentration_and_ks_of_a_table():
-    # Bins ordered by event rate: 0.1, 0.5; non-event shares 0.9*... KS = |90/140 - 10/60|.
-    x = np.repeat([1.0, 2.0], [100, 100])
-    y = np.concatenate([np.repeat([0.0, 1.0], [90, 10]), np.repeat([0.0, 1.0], [50, 50])])
+    # Rows ordered by event rate: 0.1 (90, 10), then missing (10, 10) and 0.5 (50, 50); the
+    # largest gap of the cumulative class shares is after the first: 90/150 - 10/70.
+    x = np.repeat([1.0, 2.0, np.nan], [100, 100, 20])
+    y = np.repeat([0.0, 1.0, 0.0, 1.0, 0.0, 1.0], [90, 10, 50, 50, 10, 10])
     binner = tb.Binner(user_splits={"x0": [1.5]}).fit(x.reshape(-1, 1), y)
     row = binner.summary().loc["x0"]
-    assert row["hhi"] == 0.5 and row["ks"] == pytest.approx(90 / 140 - 10 / 60, rel=1e-14)
+    assert row["hhi"] == pytest.approx((100**2 * 2 + 20**2) / 220**2, rel=1e-14)
+    assert row["ks"] == pytest.approx(90 / 150 - 10 / 70, rel=1e-14)
     table = binner.table(0)
     assert table["test"].tolist() == ["chi2", "", "", ""]
     assert table["js"].iloc[-1] == pytest.approx(row["js"], rel=1e-14)
+    # One class only: no curve to read a KS off; the shares 0.4, 0.4 and 0.2 still count.
+    x = np.repeat([1.0, 2.0, np.nan], [4, 4, 2])
+    one_class = tb.Binner(user_splits={"x0": [1.5]}).fit(x[:, None], np.zeros(10)).summary()
+    assert np.isnan(one_class.loc["x0", "ks"])
+    assert one_class.loc["x0", "hhi"] == pytest.approx(0.36, rel=1e-14)
