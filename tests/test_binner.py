@@ -97,6 +97,7 @@ def test_set_output_and_pipeline(fitted):
     given = tb.Binner().fit(X.to_numpy(), y).get_feature_names_out(["a", "b", "c"])
     assert given.tolist() == ["a", "b", "c"]
     assert tb.Binner().fit(X, y).get_feature_names_out(X.columns).tolist() == list(X.columns)
+    assert tb.Binner().__sklearn_tags__().target_tags.required  # supervised: no fit without y
 
 
 def test_integer_column_names_match_by_label_and_take_options():
@@ -195,6 +196,9 @@ ERRORS = {
         "n_bins debe ser un entero",
     ),
     "n-jobs-fraction": (refit(n_jobs=1.5), ValueError, "n_jobs debe ser un entero"),
+    "prebins-over": (refit(n_prebins=1001), ValueError, "n_prebins debe ser un entero de 2 a 1000"),
+    "share-over": (refit(max_bin_share=1.5), ValueError, "max_bin_share debe ser"),
+    "pvalue-over": (refit(max_pvalue=1.5), ValueError, "max_pvalue debe ser"),
     "splits-not-per-column": (refit(user_splits=[1.0]), ValueError, "user_splits debe ser un dict"),
 }
 

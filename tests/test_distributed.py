@@ -57,6 +57,7 @@ def dataset(kind, n=1500, seed=0):
         ["own", "rent", "parents", "other", "odd"], n, p=[0.4, 0.3, 0.2, 0.095, 0.005]
     ).astype(object)
     home[::31] = None  # missing, not the text "None"
+    home[3] = "lone"  # a special value of one row
     code = rng.integers(0, 5, n)
     X = pd.DataFrame({"age": age, "score": score, "debt": debt, "home": home, "code": code})
     logit = 0.04 * (age - 40) + 0.6 * np.nan_to_num(score, posinf=2, neginf=-2) + 0.2 * debt
@@ -86,7 +87,7 @@ CASES = {
         {
             "target_percentile": 40.0,
             "monotonic_trend": "auto",
-            "special_values": {"debt": [-999.0], "home": ["other"]},
+            "special_values": {"debt": [-999.0], "home": ["other", "lone"]},
         },
     ),
 }
@@ -121,6 +122,9 @@ def test_target_as_a_dask_series_and_errors():
     ddf = dd.from_pandas(X, npartitions=2)
     target = dd.from_pandas(pd.Series(y, name="y"), npartitions=2)
     assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, target))
+    numbered = X.set_axis(range(X.shape[1]), axis=1)  # columns read by label, not by name
+    many = tb.Binner().fit(dd.from_pandas(numbered, npartitions=2), target)
+    assert_same_fit(tb.Binner().fit(numbered, y), many)
     with pytest.raises(TypeError, match="Series de Dask"):
         tb.Binner().fit(ddf, y)
     with pytest.raises(TypeError, match="solo se admite"):
@@ -153,6 +157,19 @@ def test_memory_guard_names_the_column_and_rounding_gets_past_it():
 
     gridded = tb.Binner().fit(ddf, "y", max_table_bytes=budget, round_grid={"income": 500.0})
     assert gridded.columns_["income"].rounding == "múltiplos de 500.0"
+
+
+@pytest.mark.usefixtures("client")
+def test_memory_guard_of_a_continuous_target():
+    rng = np.random.default_rng(2)
+    frame = pd.DataFrame({"x": rng.integers(0, 5, 1000).astype(float), "y": rng.normal(size=1000)})
+    ddf = dd.from_pandas(frame, npartitions=2)
+    # The largest table is that of the target's 1000 distinct values, merged: it just fits.
+    tb.Binner().fit(ddf, "y", max_table_bytes=1000 * counting.ENTRY_BYTES)
+    with pytest.raises(MemoryError, match=r"columna 'y' tiene al menos 1000 "):
+        tb.Binner().fit(ddf, "y", max_table_bytes=999 * counting.ENTRY_BYTES)
+    with pytest.raises(MemoryError, match=r"columna 'x'"):
+        tb.Binner().fit(ddf, "y", max_table_bytes=1)
 
 
 BAD_OPTIONS = {

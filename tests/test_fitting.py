@@ -142,9 +142,10 @@ AUTO = {
 }
 
 
+@pytest.mark.parametrize("method", ["mdlp", "optimal"])
 @pytest.mark.parametrize("x, y, trend", AUTO.values(), ids=AUTO)
-def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend):
-    binner = tb.Binner(monotonic_trend="auto", min_bin_share=0.0)
+def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend, method):
+    binner = tb.Binner(method=method, monotonic_trend="auto", min_bin_share=0.0)
     assert binner.fit(np.reshape(x, (-1, 1)), np.array(y, float)).columns_["x0"].trend == trend
 
 

@@ -145,6 +145,7 @@ CORRUPTIONS = {
     "count-huge": (0, [((*ROWS, "c1", 0), 2**63)], r"c1\[0\]: debe ser <="),
     "rate-two": (0, [((*ROWS, "event_rate", 0), 2.0)], r"event_rate\[0\]: debe ser <= 1"),
     "rate-wrong": (0, [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)], r"c1 / count"),
+    "rate-off": (0, [((*ROWS, "event_rate", 0), lambda v: v * (1 + 1.5e-12))], r"c1 / count"),
     "rows-short": (0, [((*ROWS, "c1"), lambda v: v[1:])], r"rows\.c1: debe tener \d+ filas"),
     "representative": (0, [((*CAT, "rows", "representative", 0), 1.0)], r"\[0\]: debe ser NaN"),
     "special-nan": (0, [(("columns", 0, "special_values", 0), "nan")], r"values\[0\]: .*número"),
@@ -198,6 +199,9 @@ TEXTS = {
     "empty": ("", r"línea 1, columna 1"),
     "truncated": ('{"format": "tembrolin.Binner", "vers', r"texto sin cerrar"),
     "deep": ("[" * 100_000, r"anidado"),
+    "deep-65": ("[" * 65 + "]" * 65, r"anidado"),
+    "deep-64": ("[" * 64 + "]" * 64, r"falta 'format'"),
+    "wide": ("[" + "[]," * 100 + "[]]", r"falta 'format'"),
     "huge-float": ('{"a": 1e400}', r"no cabe en un double"),
     "huge-int": ('{"a": ' + "9" * 5000 + "}", r"demasiadas cifras"),
     "nan-literal": ('{"a": NaN}', r"NaN no es JSON estándar"),
@@ -228,6 +232,16 @@ def test_path_and_text_are_not_guessed(saved, tmp_path):
         tb.Binner.from_json(tmp_path / "none.json")
     with pytest.raises(TypeError, match="from_json_text"):
         tb.Binner.from_json(text.encode())
+
+
+def test_an_infeasible_fit_is_saved_as_such():
+    # Falling rates, a rising trend and two bins at least: no grouping meets them all.
+    x = np.repeat([1.0, 2.0, 3.0], 100)
+    y = np.concatenate([np.arange(100) < events for events in (80, 50, 20)]).astype(int)
+    params = {"method": "optimal", "monotonic_trend": "ascending", "min_n_bins": 2}
+    binner = tb.Binner(**params).fit(x[:, None], y)
+    loaded = tb.Binner.from_json_text(binner.to_json())
+    assert not binner.columns_["x0"].feasible and not loaded.columns_["x0"].feasible
 
 
 def test_array_fit_reloaded_takes_a_frame_by_position(hand_worked):

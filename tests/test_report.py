@@ -49,6 +49,7 @@ def test_report_is_self_contained_and_escaped(written):
     for fetched in ("<script", "<link", 'src="http', "url(http", "@import"):
         assert fetched not in page
     assert "home &lt;b&gt;&amp;" in page and "<b>&" not in page  # autoescaped
+    assert "1\u00a0000" in page  # the 1000 rows of the fit, thousands set apart
     assert page.count('class="variable"') == len(card.binner_.bins_.columns)
     for section in ("Tarjeta de puntuación", "Rendimiento", "Estabilidad", "Selección"):
         assert section in page
@@ -74,7 +75,8 @@ def test_ks_and_roc_curves_hand_worked():
     non_events, events = score_plots.plot_ks(counts).get_lines()
     assert non_events.get_ydata().tolist() == [0.25, 0.5, 1.0]
     assert events.get_ydata().tolist() == [2 / 3, 1.0, 1.0]
-    diagonal = score_plots.plot_roc(counts).get_lines()[1]
+    curve, diagonal = score_plots.plot_roc(counts).get_lines()
+    assert curve.get_xydata().tolist() == [[0, 0], [0.25, 2 / 3], [0.5, 1], [1, 1]]
     assert diagonal.get_xydata().tolist() == [[0, 0], [1, 1]]
     mpl.pyplot.close("all")
 

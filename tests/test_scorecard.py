@@ -15,7 +15,7 @@ from sklearn.linear_model import LogisticRegression
 from sklearn.pipeline import make_pipeline
 
 import tembrolin as tb
-from tembrolin import performance
+from tembrolin import performance, points
 from tembrolin.performance import ScoreCounts
 
 
@@ -132,6 +132,16 @@ def test_reason_codes_are_the_costliest_variables(card, data):
         card.reason_codes(X, k=0)
 
 
+def test_reasons_hand_worked():
+    # Points lost against the best bins (10, 8): (0, 3), (7, 0) and none at all.
+    got = points.reasons(
+        np.array([[10.0, 5.0], [3.0, 8.0], [10.0, 8.0]]), [10.0, 8.0], ["a", "b"], 2
+    )
+    assert got["reason_1"].fillna("-").tolist() == ["b", "a", "-"]
+    assert got["points_lost_1"].tolist() == [3.0, 7.0, 0.0]
+    assert got["reason_2"].isna().all()
+
+
 def test_json_round_trip_is_exact(card, data, tmp_path):
     X, _ = data
     path = tmp_path / "card.json"
@@ -204,6 +214,7 @@ def test_performance_hand_worked():
     assert bands["band"].tolist() == ["(-inf, 2]", "(2, inf)"]
     assert bands["events"].tolist() == [3, 0] and bands["event_rate"].tolist() == [0.6, 0.0]
     assert bands["cumulative_non_events"].tolist() == [0.5, 1.0]
+    assert performance.band_edges(counts, 4).tolist() == [1.0, 2.0]  # none at the top score
     one = performance.band_table(counts, performance.band_edges(counts, 1))
     assert one["count"].tolist() == [7]
 
@@ -227,6 +238,8 @@ def test_stability_report(card, data):
     # The points shift of a variable is the change of its mean points.
     change = points_of(card, cur).mean(axis=0) - points_of(card, ref).mean(axis=0)
     np.testing.assert_allclose(report.variables["points_shift"], change, rtol=1e-9)
+    assert list(report.variables.columns) == ["psi", "points_shift"]
     assert report.performance["current"] == performance.metrics(
         performance.count_scores(card, cur, y[1400:])
     )
+    assert tb.score_performance(card, cur, y[1400:])[0] == report.performance["current"]

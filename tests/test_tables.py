@@ -9,7 +9,7 @@ from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
 import tembrolin as tb
-from tembrolin import bin_statistics
+from tembrolin import bin_statistics, tables
 
 # (non-events, events) per bin, then WoE and IV worked out by hand; a bin of one class
 # gets 0.5 added to both counts, an empty bin or a one-class sample WoE 0.
@@ -136,6 +136,13 @@ def test_table_layout_and_summary_order():
     assert summary.loc["x1", "share_missing"] == 20 / 500
 
 
+def test_category_labels_are_shortened_past_their_width():
+    assert tables.category_label(["a", "b"], width=20) == "a, b"
+    names = ["abcdefgh", "ij", "kl", "mn", "op", "qr", "st"]  # 32 characters joined
+    # Room for 20 - 12 characters of names, the rest for the count left out.
+    assert tables.category_label(names, width=20) == "abcdefgh, … (+6)"
+
+
 # (c0, c1) per row; shares g = c0/80, b = c1/20, m = (g + b)/2.
 JS_CASES = {
     "disjoint": ([80, 0], [0, 20], [math.log(2) / 2, math.log(2) / 2], 1.0),
@@ -165,9 +172,11 @@ def test_divergences_hand_worked(c0, c1, js, hellinger):
         ((40, 30), (10, 20), math.erfc(math.sqrt(50 / 21)), "chi2"),
         # Expected counts 2: Fisher; tables at least as unlikely as [[3,1],[1,3]]: 34/70.
         ((3, 1), (1, 3), 34 / 70, "fisher"),
+        # Expected counts 45 and 5: chi-square still; both bins alike, so X^2 = 0.
+        ((45, 45), (5, 5), 1.0, "chi2"),
         ((5, 5), (0, 0), 1.0, "fisher"),
     ],
-    ids=["chi2", "fisher", "no-events"],
+    ids=["chi2", "fisher", "chi2-at-five", "no-events"],
 )
 def test_next_bin_test_hand_worked(c0, c1, p_value, test):
     got, name = bin_statistics.next_bin_test(c0, c1)
