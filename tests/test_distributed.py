@@ -170,6 +170,11 @@ def test_memory_guard_of_a_continuous_target():
         tb.Binner().fit(ddf, "y", max_table_bytes=999 * counting.ENTRY_BYTES)
     with pytest.raises(MemoryError, match=r"columna 'x'"):
         tb.Binner().fit(ddf, "y", max_table_bytes=1)
+    # Each of the five bins of x sees all ten values of a coarse target: 50 entries of x's.
+    coarse = dd.from_pandas(frame.assign(y=rng.integers(0, 10, 1000) * 1.0), npartitions=2)
+    binner = tb.Binner(user_splits={"x": [0.5, 1.5, 2.5, 3.5]})
+    with pytest.raises(MemoryError, match=r"columna 'x'"):
+        binner.fit(coarse, "y", max_table_bytes=20 * counting.ENTRY_BYTES)
 
 
 BAD_OPTIONS = {
