@@ -96,6 +96,9 @@ EQUIVALENT = {
     "score_plots.py:61: True -> False": STRICT,
     "score_plots.py:34: True -> False": STRICT,
     "request.py:191: True -> False": STRICT,
+    "cluster/counting.py:169: True -> False": STRICT,
+    "cluster/diagnostics.py:92: True -> False": STRICT,
+    "diagnostics.py:100: True -> False": STRICT,
     # Every category counted has rows, and one without events has the rate 0 either way.
     "categories.py:136: 1 -> 2": "an empty group cannot occur",
     # Pre-bins past the last group hold no rows, and the search makes no empty bin.
@@ -109,7 +112,6 @@ EQUIVALENT = {
     "scorecard.py:227: swapped the first two arguments of points.reasons": "empty meta",
     # One variable has no other to correlate with: the matrix is never read.
     "selection.py:30: 1 -> 2": "unread",
-    "tables.py:100: swapped the first two arguments of bin_statistics.js_terms": "symmetric",
     # The percentile's report is that of a constant x: there is no first split to force.
     "target.py:91: False -> True": "no split",
     # The core applies the rate rule only with a direction.
@@ -119,6 +121,8 @@ EQUIVALENT = {
     "bin_statistics.py:86: swapped the first two arguments of next_bin_test": "symmetric",
     "cluster/counting.py:156: swapped the first two arguments of counted.merge_counts": "symmetric",
     "counted.py:93: swapped the first two arguments of merge_counts": "symmetric",
+    "cluster/counting.py:182: swapped the first two arguments of zip": "symmetric",
+    "tables.py:100: swapped the first two arguments of bin_statistics.js_terms": "symmetric",
     # Reusing the search's rows when every median is zero changes only the sign of those
     # zeros, alike on every path (sample, counts, cluster).
     "fitting.py:65: == -> != in summary['representative'] == 0.0": "a zero's sign",

@@ -122,6 +122,7 @@ def test_target_as_a_dask_series_and_errors():
     ddf = dd.from_pandas(X, npartitions=2)
     target = dd.from_pandas(pd.Series(y, name="y"), npartitions=2)
     assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, target))
+    assert not hasattr(tb.Binner().fit(ddf, target).fit(X, y), "merged_entries_")  # forgotten
     numbered = X.set_axis(range(X.shape[1]), axis=1)  # columns read by label, not by name
     many = tb.Binner().fit(dd.from_pandas(numbered, npartitions=2), target)
     assert_same_fit(tb.Binner().fit(numbered, y), many)
@@ -182,6 +183,7 @@ BAD_OPTIONS = {
     "no-digits": ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
     "negative-grid": ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
     "zero-grid": ({"round_grid": {"age": 0.0}}, "round_grid\\['age'\\]"),
+    "infinite-grid": ({"round_grid": {"age": np.inf}}, "round_grid\\['age'\\]"),
     "both": ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
     "no-budget": ({"max_table_bytes": 0}, "max_table_bytes"),
 }

@@ -90,9 +90,10 @@ def test_optimal_only_options_are_refused_elsewhere(params):
         )
 
 
-# Rates per value of x (100 rows each): two values get a cut between them; falling rates
-# under an ascending trend get one bin, which keeps the trend.
+# Rates per value of x (100 rows each): one value has no cut, two a cut between them;
+# falling rates under an ascending trend get one bin, which keeps the trend.
 FEW_VALUES = {
+    "one-value": ([1.0], [0.5], {}, []),
     "two-values": ([1.0, 2.0], [0.2, 0.8], {}, [1.0]),
     "against-the-trend": ([1.0, 2.0, 3.0], [0.8, 0.5, 0.2], {"monotonic_trend": "ascending"}, []),
 }

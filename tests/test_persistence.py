@@ -133,7 +133,7 @@ CORRUPTIONS = {
     "totals": (
         0,
         [((*ROWS, "c0", 0), lambda v: v + 1), ((*ROWS, "count", 0), lambda v: v + 1)],
-        r"rows\.count\[\d\]: \(totales\) .*suma",
+        r"rows\.count\[6\]: \(totales\) .*suma",
     ),
     "totals-across": (
         0,
@@ -144,7 +144,11 @@ CORRUPTIONS = {
     "count-fraction": (0, [((*ROWS, "c1", 0), 0.5)], r"c1\[0\]: debe ser un entero"),
     "count-huge": (0, [((*ROWS, "c1", 0), 2**63)], r"c1\[0\]: debe ser <="),
     "rate-two": (0, [((*ROWS, "event_rate", 0), 2.0)], r"event_rate\[0\]: debe ser <= 1"),
-    "rate-wrong": (0, [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)], r"c1 / count"),
+    "rate-wrong": (
+        0,
+        [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)],
+        r"\[0\]: debe ser c1 / count",
+    ),
     "rate-off": (0, [((*ROWS, "event_rate", 0), lambda v: v * (1 + 1.5e-12))], r"c1 / count"),
     "rows-short": (0, [((*ROWS, "c1"), lambda v: v[1:])], r"rows\.c1: debe tener \d+ filas"),
     "representative": (0, [((*CAT, "rows", "representative", 0), 1.0)], r"\[0\]: debe ser NaN"),
@@ -161,6 +165,7 @@ CORRUPTIONS = {
     "pooled-alone": (0, [((*CAT, "categories"), DROP)], r"categories: falta el campo"),
     "bin-label": (0, [(("columns", 0, "bins", 0), "zz")], r"bins\[0\]: debe ser '\(-inf, "),
     "names-twice": (0, [((*CAT, "name"), "a")], r"columns\[1\]: repite el nombre"),
+    "labels-count": (0, [(("column_labels",), ["a"])], r"column_labels: debe tener 2 etiquetas"),
     "names-swapped": (0, [(("column_labels",), ["c", "a"])], r"column_labels\[0\]: no es"),
     "field-unknown": (0, [((*CAT, "zz"), 1)], r"columns\[1\]\.zz: no es un campo"),
     "field-missing": (0, [(("target",), DROP)], r"target: falta el campo"),
