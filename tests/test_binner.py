@@ -199,6 +199,7 @@ ERRORS = {
     "prebins-over": (refit(n_prebins=1001), ValueError, "n_prebins debe ser un entero de 2 a 1000"),
     "share-over": (refit(max_bin_share=1.5), ValueError, "max_bin_share debe ser"),
     "pvalue-over": (refit(max_pvalue=1.5), ValueError, "max_pvalue debe ser"),
+    "diff-over": (refit(min_event_rate_diff=1.5), ValueError, "min_event_rate_diff debe ser"),
     "splits-not-per-column": (refit(user_splits=[1.0]), ValueError, "user_splits debe ser un dict"),
 }
 

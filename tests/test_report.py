@@ -51,6 +51,7 @@ def test_report_is_self_contained_and_escaped(written):
     assert "home &lt;b&gt;&amp;" in page and "<b>&" not in page  # autoescaped
     assert "1\u00a0000" in page  # the 1000 rows of the fit, thousands set apart
     assert page.count('class="variable"') == len(card.binner_.bins_.columns)
+    assert page.count('class="dropped"') == (~card.selection_["kept"]).sum()
     for section in ("Tarjeta de puntuación", "Rendimiento", "Estabilidad", "Selección"):
         assert section in page
     for metric in ("AUC", "Gini", "KS"):
