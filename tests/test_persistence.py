@@ -135,7 +135,7 @@ CORRUPTIONS = {
     "totals": (
         0,
         [((*ROWS, "c0", 0), lambda v: v + 1), ((*ROWS, "count", 0), lambda v: v + 1)],
-        r"rows\.count\[\d\]: \(totales\) .*suma",
+        r"rows\.count\[6\]: \(totales\) .*suma",
     ),
     "totals-across": (
         0,
@@ -146,7 +146,12 @@ CORRUPTIONS = {
     "count-fraction": (0, [((*ROWS, "c1", 0), 0.5)], r"count\[0\]: debe ser c0 \+ c1"),
     "count-huge": (0, [((*ROWS, "c1", 0), 2**63)], r"c1\[0\]: debe ser <="),
     "rate-two": (0, [((*ROWS, "event_rate", 0), 2.0)], r"event_rate\[0\]: debe ser <= 1"),
-    "rate-wrong": (0, [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)], r"c1 / count"),
+    "rate-wrong": (
+        0,
+        [((*ROWS, "event_rate", 0), lambda v: v / 2 + 0.01)],
+        r"\[0\]: debe ser c1 / count",
+    ),
+    "rate-off": (0, [((*ROWS, "event_rate", 0), lambda v: v * (1 + 1.5e-12))], r"c1 / count"),
     "rows-short": (0, [((*ROWS, "c1"), lambda v: v[1:])], r"rows\.c1: debe tener \d+ filas"),
     "representative": (0, [((*CAT, "rows", "representative", 0), 1.0)], r"\[0\]: debe ser NaN"),
     "special-nan": (0, [(("columns", 0, "special_values", 0), "nan")], r"values\[0\]: .*número"),
@@ -160,13 +165,24 @@ CORRUPTIONS = {
     "categories-count": (0, [((*CAT, "categories"), lambda v: v[1:])], r"categories: .*grupos"),
     "pooled-unknown": (0, [((*CAT, "pooled", 0), "zz")], r"pooled\[0\]: 'zz' no está"),
     "pooled-alone": (0, [((*CAT, "categories"), DROP)], r"categories: falta el campo"),
-    "bin-label": (0, [(("columns", 0, "bins", 0), "(-inf, 5]")], r"bins\[0\]: debe ser"),
+    "bin-label": (0, [(("columns", 0, "bins", 0), "zz")], r"bins\[0\]: debe ser '\(-inf, "),
     "names-twice": (0, [((*CAT, "name"), "a")], r"columns\[1\]: repite el nombre"),
+    "labels-count": (0, [(("column_labels",), ["a"])], r"column_labels: debe tener 2 etiquetas"),
     "names-swapped": (0, [(("column_labels",), ["c", "a"])], r"column_labels\[0\]: no es"),
     "field-unknown": (0, [((*CAT, "zz"), 1)], r"columns\[1\]\.zz: no es un campo"),
     "field-missing": (0, [(("target",), DROP)], r"target: falta el campo"),
     "field-type": (0, [(("columns",), "a")], r"columns: debe ser una lista"),
     "threshold": (1, [(("target", "threshold"), "inf")], r"target\.threshold: .*finito"),
+    "target-enum": (
+        1,
+        [(("target", "type"), "ordinal")],
+        r'type: debe ser "binary" o "continuous"',
+    ),
+    "labels-ref": (
+        0,
+        [(("params", "categorical"), 5)],
+        r"categorical: debe ser .* o una lista de etiq",
+    ),
     "target-kind": (1, [(("target", "type"), "binary")], r"target_mean: .*continuo"),
     "version": (0, [(("version",), 2)], r"versión 2"),
     "param-type": (0, [(("params",), "x")], r"params: debe ser un objeto"),
@@ -200,6 +216,9 @@ TEXTS = {
     "empty": ("", r"línea 1, columna 1"),
     "truncated": ('{"format": "tembrolin.Binner", "vers', r"texto sin cerrar"),
     "deep": ("[" * 100_000, r"anidado"),
+    "deep-65": ("[" * 65 + "]" * 65, r"anidado"),
+    "deep-64": ("[" * 64 + "]" * 64, r"falta 'format'"),
+    "wide": ("[" + "[]," * 100 + "[]]", r"falta 'format'"),
     "huge-float": ('{"a": 1e400}', r"no cabe en un double"),
     "huge-int": ('{"a": ' + "9" * 5000 + "}", r"demasiadas cifras"),
     "nan-literal": ('{"a": NaN}', r"NaN no es JSON estándar"),
@@ -230,6 +249,16 @@ def test_path_and_text_are_not_guessed(saved, tmp_path):
         tb.Binner.from_json(tmp_path / "none.json")
     with pytest.raises(TypeError, match="from_json_text"):
         tb.Binner.from_json(text.encode())
+
+
+def test_an_infeasible_fit_is_saved_as_such():
+    # Falling rates, a rising trend and two bins at least: no grouping meets them all.
+    x = np.repeat([1.0, 2.0, 3.0], 100)
+    y = np.concatenate([np.arange(100) < events for events in (80, 50, 20)]).astype(int)
+    params = {"method": "optimal", "monotonic_trend": "ascending", "min_n_bins": 2}
+    binner = tb.Binner(**params).fit(x[:, None], y)
+    loaded = tb.Binner.from_json_text(binner.to_json())
+    assert not binner.columns_["x0"].feasible and not loaded.columns_["x0"].feasible
 
 
 def test_array_fit_reloaded_takes_a_frame_by_position(hand_worked):

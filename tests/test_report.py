@@ -10,6 +10,8 @@ import pandas as pd
 import pytest
 
 import tembrolin as tb
+from tembrolin import score_plots
+from tembrolin.performance import ScoreCounts
 
 mpl.use("Agg")
 
@@ -38,18 +40,25 @@ def written(tmp_path_factory):
     path = card.report(
         tmp_path_factory.mktemp("report") / "report.html", X[1000:], y[1000:], stability
     )
-    return path, card
+    return path, card, X
 
 
 def test_report_is_self_contained_and_escaped(written):
-    path, card = written
+    path, card, X = written
     page = path.read_text(encoding="utf-8")
     for fetched in ("<script", "<link", 'src="http', "url(http", "@import"):
         assert fetched not in page
     assert "home &lt;b&gt;&amp;" in page and "<b>&" not in page  # autoescaped
+    assert "1\u00a0000" in page  # the 1000 rows of the fit, thousands set apart
     assert page.count('class="variable"') == len(card.binner_.bins_.columns)
+    assert page.count('class="dropped"') == (~card.selection_["kept"]).sum()
     for section in ("Tarjeta de puntuación", "Rendimiento", "Estabilidad", "Selección"):
         assert section in page
+    for metric in ("AUC", "Gini", "KS"):
+        assert f'<div class="metric">{metric}<b>' in page
+    # Rows without their target: nothing to measure the score against.
+    unlabelled = card.report(path.with_name("x.html"), X).read_text(encoding="utf-8")
+    assert "Rendimiento" not in unlabelled and "Tarjeta de puntuación" in unlabelled
 
 
 def test_report_of_a_binner(tmp_path):
@@ -59,6 +68,18 @@ def test_report_of_a_binner(tmp_path):
     text = page.read_text(encoding="utf-8")
     assert "Informe de agrupamiento" in text and "PSI y KS por variable" in text
     assert text.count("data:image/svg+xml;base64,") == 2
+
+
+def test_ks_and_roc_curves_hand_worked():
+    # Non-events at scores 1, 2, 3, 3 and events at 1, 1, 2 (as in the scorecard's tests).
+    counts = ScoreCounts(np.array([1.0, 2.0, 3.0]), np.array([1, 1, 2]), np.array([2, 1, 0]))
+    non_events, events = score_plots.plot_ks(counts).get_lines()
+    assert non_events.get_ydata().tolist() == [0.25, 0.5, 1.0]
+    assert events.get_ydata().tolist() == [2 / 3, 1.0, 1.0]
+    curve, diagonal = score_plots.plot_roc(counts).get_lines()
+    assert curve.get_xydata().tolist() == [[0, 0], [0.25, 2 / 3], [0.5, 1], [1, 1]]
+    assert diagonal.get_xydata().tolist() == [[0, 0], [1, 1]]
+    mpl.pyplot.close("all")
 
 
 def browser():
@@ -79,7 +100,7 @@ def test_report_renders_in_chromium(written, monkeypatch):
     sync_playwright, executable = browser()
     # The sanitized run preloads ASan into this process; the browser and its driver need not.
     monkeypatch.delenv("LD_PRELOAD", raising=False)
-    path, card = written
+    path, card, _ = written
     errors = []
     with sync_playwright() as p:
         chromium = p.chromium.launch(executable_path=executable, args=["--no-sandbox"])

@@ -15,7 +15,7 @@ from sklearn.linear_model import LogisticRegression
 from sklearn.pipeline import make_pipeline
 
 import tembrolin as tb
-from tembrolin import performance
+from tembrolin import performance, points
 from tembrolin.performance import ScoreCounts
 
 
@@ -86,11 +86,13 @@ def test_points_on_the_scale_hand_worked(data):
 def test_score_is_the_models_log_odds_on_the_scale(card, data):
     X, _ = data
     p = card.predict_proba(X)[:, 1]
+    assert card.classes_.tolist() == [0, 1]  # the event's probability is the second column
     expected = 600 - 20 / math.log(2) * (math.log(50) + np.log(p / (1 - p)))
     np.testing.assert_allclose(card.score(X), expected, rtol=1e-12)
     assert card.min_score_ <= card.score(X).min() <= card.score(X).max() <= card.max_score_
     table = card.table()
     assert card.max_score_ == pytest.approx(table.groupby("variable")["points"].max().sum())
+    assert table.index.equals(pd.RangeIndex(len(table)))
 
 
 def test_rounded_points_are_whole_and_add_up(data):
@@ -105,6 +107,8 @@ def test_every_input_kind_gives_the_same_score(card, data):
     numeric = X.drop(columns="home")
     card = tb.Scorecard().fit(numeric, data[1])
     score = card.score(numeric)
+    named = tb.Scorecard().fit(numeric.assign(target=data[1]), "target")
+    np.testing.assert_array_equal(bits(named.score(numeric)), bits(score))
     for other in (pl.from_pandas(numeric), numeric.to_numpy()):
         np.testing.assert_array_equal(bits(card.score(other)), bits(score))
 
@@ -128,10 +132,21 @@ def test_reason_codes_are_the_costliest_variables(card, data):
         card.reason_codes(X, k=0)
 
 
+def test_reasons_hand_worked():
+    # Points lost against the best bins (10, 8): (0, 3), (7, 0) and none at all.
+    got = points.reasons(
+        np.array([[10.0, 5.0], [3.0, 8.0], [10.0, 8.0]]), [10.0, 8.0], ["a", "b"], 2
+    )
+    assert got["reason_1"].fillna("-").tolist() == ["b", "a", "-"]
+    assert got["points_lost_1"].tolist() == [3.0, 7.0, 0.0]
+    assert got["reason_2"].isna().all()
+
+
 def test_json_round_trip_is_exact(card, data, tmp_path):
     X, _ = data
     path = tmp_path / "card.json"
     text = card.to_json(path)
+    assert json.loads(text)["version"] == 1  # files already saved must stay readable
     loaded = tb.Scorecard.from_json(path)
     assert loaded.to_json() == text
     np.testing.assert_array_equal(bits(loaded.score(X)), bits(card.score(X)))
@@ -157,6 +172,16 @@ BAD = {
     "threshold": ({"max_correlation": 2.0}, "max_correlation debe ser"),
     "none-kept": ({"min_iv": 50.0}, "ninguna variable"),
 }
+
+
+@pytest.mark.parametrize(
+    "param, column",
+    [("max_share_missing", "share_missing"), ("min_iv", "iv"), ("min_gini", "gini")],
+)
+def test_a_variable_exactly_at_a_threshold_is_kept(data, param, column):
+    X, y = data
+    at = tb.Scorecard().fit(X[["age"]], y).selection_.loc["age", column]
+    assert tb.Scorecard(**{param: at}).fit(X[["age"]], y).selection_.loc["age", "kept"]
 
 
 @pytest.mark.parametrize("params, message", BAD.values(), ids=BAD.keys())
@@ -187,20 +212,34 @@ def test_performance_hand_worked():
     assert got["gini"] == pytest.approx(2 * 9.5 / 12 - 1, rel=1e-14)
     bands = performance.band_table(counts, performance.band_edges(counts, 2))
     assert bands["band"].tolist() == ["(-inf, 2]", "(2, inf)"]
-    assert bands["events"].tolist() == [3, 0]
+    assert bands["events"].tolist() == [3, 0] and bands["event_rate"].tolist() == [0.6, 0.0]
     assert bands["cumulative_non_events"].tolist() == [0.5, 1.0]
+    assert performance.band_edges(counts, 4).tolist() == [1.0, 2.0]  # none at the top score
+    one = performance.band_table(counts, performance.band_edges(counts, 1))
+    assert one["count"].tolist() == [7]
+
+
+@pytest.mark.parametrize(
+    "c0, c1", [([0, 0], [1, 2]), ([1, 2], [0, 0])], ids=["no-non-events", "no-events"]
+)
+def test_performance_needs_both_classes(c0, c1):
+    with pytest.raises(ValueError, match="necesita eventos y no eventos"):
+        performance.metrics(ScoreCounts(np.array([1.0, 2.0]), np.array(c0), np.array(c1)))
 
 
 def test_stability_report(card, data):
     X, y = data
     ref, cur = X[:1400], X[1400:]
     report = tb.stability_report(card, ref, cur, y[:1400], y[1400:], n_bands=5)
+    assert report.bands[["count_reference", "count_current"]].sum().tolist() == [1400, 600]
     shares = report.bands[["share_reference", "share_current"]].to_numpy()
     psi = ((shares[:, 1] - shares[:, 0]) * np.log(shares[:, 1] / shares[:, 0])).sum()
     assert report.psi == pytest.approx(psi, rel=1e-12)
     # The points shift of a variable is the change of its mean points.
     change = points_of(card, cur).mean(axis=0) - points_of(card, ref).mean(axis=0)
     np.testing.assert_allclose(report.variables["points_shift"], change, rtol=1e-9)
+    assert list(report.variables.columns) == ["psi", "points_shift"]
     assert report.performance["current"] == performance.metrics(
         performance.count_scores(card, cur, y[1400:])
     )
+    assert tb.score_performance(card, cur, y[1400:])[0] == report.performance["current"]

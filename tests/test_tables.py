@@ -9,7 +9,7 @@ from hypothesis import strategies as st
 from hypothesis.extra.numpy import arrays
 
 import tembrolin as tb
-from tembrolin import bin_statistics
+from tembrolin import bin_statistics, tables
 
 # (non-events, events) per bin, then WoE and IV worked out by hand; a bin of one class
 # gets 0.5 added to both counts, an empty bin or a one-class sample WoE 0.
@@ -65,7 +65,7 @@ def test_hand_worked_table_counts_the_special_and_missing_rows(hand_worked):
     # Scored by event rate, events beat non-events in 80 of 100 pairs and tie in 8.
     assert (row["n_bins"], row["share_missing"], row["monotone"]) == (2, 0.1, True)
     np.testing.assert_allclose(row[["iv", "auc", "gini"]].tolist(), [1.522664995908128, 0.84, 0.68])
-    assert "rounding" not in row  # only a cluster fit rounds
+    assert "rounding" not in row and "target_missing" not in row  # neither applies here
 
 
 def test_zigzag_table_without_missing_values():
@@ -102,9 +102,10 @@ def test_table_rows_are_the_bins_transform_applies(x, seed, method):
     for weights, column in ((None, "count"), (y, "events")):
         counted = np.bincount(codes, weights=weights, minlength=rows)
         np.testing.assert_array_equal(counted, table[column][:rows])
-    np.testing.assert_array_equal(
-        binner.transform(x.reshape(-1, 1))[:, 0], table["woe"].to_numpy()[codes]
-    )
+    for metric in ("woe", "event_rate"):
+        np.testing.assert_array_equal(
+            binner.transform(x.reshape(-1, 1), metric)[:, 0], table[metric].to_numpy()[codes]
+        )
     assert table["count"].iloc[-1] == len(x) == table["count"][:rows].sum()
 
 
@@ -133,6 +134,13 @@ def test_table_layout_and_summary_order():
     summary = binner.summary()
     assert summary.index[0] == "x2" and summary["iv"].is_monotonic_decreasing
     assert summary.loc["x1", "share_missing"] == 20 / 500
+
+
+def test_category_labels_are_shortened_past_their_width():
+    assert tables.category_label(["a", "b"], width=20) == "a, b"
+    names = ["abcdefgh", "ij", "kl", "mn", "op", "qr", "st"]  # 32 characters joined
+    # Room for 20 - 12 characters of names, the rest for the count left out.
+    assert tables.category_label(names, width=20) == "abcdefgh, … (+6)"
 
 
 # (c0, c1) per row; shares g = c0/80, b = c1/20, m = (g + b)/2.
@@ -164,9 +172,11 @@ def test_divergences_hand_worked(c0, c1, js, hellinger):
         ((40, 30), (10, 20), math.erfc(math.sqrt(50 / 21)), "chi2"),
         # Expected counts 2: Fisher; tables at least as unlikely as [[3,1],[1,3]]: 34/70.
         ((3, 1), (1, 3), 34 / 70, "fisher"),
+        # Expected counts 45 and 5: chi-square still; both bins alike, so X^2 = 0.
+        ((45, 45), (5, 5), 1.0, "chi2"),
         ((5, 5), (0, 0), 1.0, "fisher"),
     ],
-    ids=["chi2", "fisher", "no-events"],
+    ids=["chi2", "fisher", "chi2-at-five", "no-events"],
 )
 def test_next_bin_test_hand_worked(c0, c1, p_value, test):
     got, name = bin_statistics.next_bin_test(c0, c1)
@@ -174,12 +184,19 @@ def test_next_bin_test_hand_worked(c0, c1, p_value, test):
 
 
 def test_concentration_and_ks_of_a_table():
-    # Bins ordered by event rate: 0.1, 0.5; non-event shares 0.9*... KS = |90/140 - 10/60|.
-    x = np.repeat([1.0, 2.0], [100, 100])
-    y = np.concatenate([np.repeat([0.0, 1.0], [90, 10]), np.repeat([0.0, 1.0], [50, 50])])
+    # Rows ordered by event rate: 0.1 (90, 10), then missing (10, 10) and 0.5 (50, 50); the
+    # largest gap of the cumulative class shares is after the first: 90/150 - 10/70.
+    x = np.repeat([1.0, 2.0, np.nan], [100, 100, 20])
+    y = np.repeat([0.0, 1.0, 0.0, 1.0, 0.0, 1.0], [90, 10, 50, 50, 10, 10])
     binner = tb.Binner(user_splits={"x0": [1.5]}).fit(x.reshape(-1, 1), y)
     row = binner.summary().loc["x0"]
-    assert row["hhi"] == 0.5 and row["ks"] == pytest.approx(90 / 140 - 10 / 60, rel=1e-14)
+    assert row["hhi"] == pytest.approx((100**2 * 2 + 20**2) / 220**2, rel=1e-14)
+    assert row["ks"] == pytest.approx(90 / 150 - 10 / 70, rel=1e-14)
     table = binner.table(0)
     assert table["test"].tolist() == ["chi2", "", "", ""]
     assert table["js"].iloc[-1] == pytest.approx(row["js"], rel=1e-14)
+    # One class only: no curve to read a KS off; the shares 0.4, 0.4 and 0.2 still count.
+    x = np.repeat([1.0, 2.0, np.nan], [4, 4, 2])
+    one_class = tb.Binner(user_splits={"x0": [1.5]}).fit(x[:, None], np.zeros(10)).summary()
+    assert np.isnan(one_class.loc["x0", "ks"])
+    assert one_class.loc["x0", "hhi"] == pytest.approx(0.36, rel=1e-14)
