@@ -53,10 +53,11 @@ TESTS = {
         "test_distributed",
     ],
     "monotone.py": ["test_fitting", "test_tables", "test_counts"],
-    "persistence.py": ["test_persistence", "test_distributed"],
+    "persistence.py": ["test_persistence", "test_distributed", "test_weights"],
     "plots.py": ["test_package_diagnostics"],
     "request.py": ["test_binner", "test_fitting", "test_categorical", "test_optimal_fit"],
     "sample.py": ["test_fitting", "test_tables", "test_counts", "test_binner", "test_categorical"],
+    "rows.py": ["test_fitting", "test_tables", "test_counts", "test_binner", "test_categorical"],
     "tables.py": ["test_tables", *BINNER[:1], *BINNER[2:]],
     "target.py": [
         "test_fitting",
@@ -68,7 +69,7 @@ TESTS = {
     "bin_statistics.py": ["test_tables"],
     "categories.py": ["test_categorical", "test_distributed"],
     "column_options.py": ["test_binner", "test_categorical"],
-    "json_checks.py": ["test_persistence"],
+    "json_checks.py": ["test_persistence", "test_weights"],
     "json_text.py": ["test_persistence"],
     "optimal.py": ["test_optimal_fit", "test_binner", "test_distributed"],
     "weighted.py": ["test_weights", "test_binner"],
@@ -96,6 +97,10 @@ EQUIVALENT = {
     "_frames.py:154: True -> False": STRICT,
     "categories.py:173: True -> False": STRICT,
     "score_plots.py:61: True -> False": STRICT,
+    "categories.py:43: True -> False": STRICT,
+    "categories.py:191: True -> False": STRICT,
+    "json_checks.py:175: True -> False": STRICT,
+    "json_checks.py:185: True -> False": STRICT,
     "score_plots.py:34: True -> False": STRICT,
     "request.py:197: True -> False": STRICT,
     "cluster/counting.py:169: True -> False": STRICT,
@@ -106,13 +111,24 @@ EQUIVALENT = {
     # An empty band's rate is 0/0, NaN either way; 0.001 itself is written one way or another.
     "performance.py:135: > -> >= in count > 0": "NaN either way",
     "report.py:60: < -> <= in abs(number) < 0.001": "formatting",
+    # The last part of a reference is the same however many parts are split off.
+    "json_checks.py:69: 1 -> 2": "same last part",
+    # Weighted totals are compared to a relative tolerance, which is symmetric.
+    "json_checks.py:182: swapped the first two arguments of math.isclose": "symmetric",
+    # A weight of zero leaves its row out: every category counted has rows.
+    "categories.py:136: 0 -> 1": "an empty group cannot occur",
+    # The next-bin test only reads the smallest expected count, the same for the table
+    # transposed; with no rows at all (n = 0) Fisher's test decides whatever its shape.
+    "bin_statistics.py:72: swapped the first two arguments of np.outer": "symmetric",
+    "bin_statistics.py:72: 2 -> 3": "Fisher's test decides",
+    "bin_statistics.py:108: swapped the first two arguments of hellinger": "symmetric",
     # Pre-bins past the last group hold no rows, and the search makes no empty bin.
     "categories.py:126: - -> + in len(self.groups) - 1": "empty pre-bins",
     # The missing row's representative is NaN, as is the value appended for unknown ones.
     "encoding.py:26: 1 -> 2": "the missing row reads NaN either way",
     "request.py:162: 1 -> 2": "a second thread gives the same fit",
     "request.py:164: or -> and in os.cpu_count() or 1": "one thread gives the same fit",
-    "sample.py:253: negated condition request.workers == 1": "a pool gives the same fit",
+    "sample.py:96: negated condition request.workers == 1": "a pool gives the same fit",
     # Dask's meta of reason_codes: an empty frame of the same columns either way.
     "scorecard.py:234: swapped the first two arguments of points.reasons": "empty meta",
     # One variable has no other to correlate with: the matrix is never read.

@@ -15,7 +15,7 @@ from tembrolin import _native, counted, fitting, target
 from tembrolin.bins import Settings
 from tembrolin.counted import ColumnCounts
 from tembrolin.fitting import CONTINUOUS_KEYS
-from tembrolin.sample import Rows, SampleSource, infinities
+from tembrolin.rows import Rows, SampleSource, infinities
 
 # Ties, both zeros, both infinities, NaN, adjacent doubles and the largest magnitudes.
 POOL = [-0.0, 0.0, 1.0, math.nextafter(1.0, 2.0), 2.0, 3.5, -1.0, 7.25, 1e308, -1e308]

@@ -12,7 +12,7 @@ import _tembrolin
 import tembrolin as tb
 from tembrolin import counted, fitting, monotone
 from tembrolin.bins import Settings
-from tembrolin.sample import Rows, SampleSource
+from tembrolin.rows import Rows, SampleSource
 
 
 def splits_of(x, y, **params):

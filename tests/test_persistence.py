@@ -142,6 +142,11 @@ CORRUPTIONS = {
         [((*CAT, "rows"), one_more)],
         r"columns\[1\]\.rows\.count\[\d+\]: .*todas",
     ),
+    "bins-extra": (
+        0,
+        [(("columns", 0, "bins"), lambda v: [*v, "x"])],
+        r"bins: debe tener \d+ etiq",
+    ),
     "count-negative": (0, [((*ROWS, "c1", 0), -1)], r"c1\[0\]: debe ser >= 0"),
     "count-fraction": (0, [((*ROWS, "c1", 0), 0.5)], r"count\[0\]: debe ser c0 \+ c1"),
     "count-huge": (0, [((*ROWS, "c1", 0), 2**63)], r"c1\[0\]: debe ser <="),
@@ -201,6 +206,13 @@ def test_corrupted_file_is_refused_naming_the_field(saved, kind, edits, words):
     for path, value in edits:
         document = edited(document, path, value)
     with pytest.raises(ValueError, match=words):
+        tb.Binner.from_json_text(json.dumps(document))
+
+
+def test_the_last_regular_bin_is_checked_like_the_others(saved):
+    last = len(saved[0]["columns"][0]["splits"])
+    document = edited(saved[0], (*ROWS, "representative", last), "nan")
+    with pytest.raises(ValueError, match=rf"representative\[{last}\]: debe ser un número"):
         tb.Binner.from_json_text(json.dumps(document))
 
 

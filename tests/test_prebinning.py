@@ -7,7 +7,7 @@ from hypothesis import strategies as st
 
 from tembrolin.bins import Settings
 from tembrolin.prebinning import counted_prebins
-from tembrolin.sample import Rows, SampleSource
+from tembrolin.rows import Rows, SampleSource
 
 SPECIAL = -999.0
 # Ties, both zeros, a special value and missing values among a few dozen distinct values.

@@ -3,6 +3,7 @@
 import math
 
 import numpy as np
+import pandas as pd
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
@@ -200,3 +201,12 @@ def test_concentration_and_ks_of_a_table():
     one_class = tb.Binner(user_splits={"x0": [1.5]}).fit(x[:, None], np.zeros(10)).summary()
     assert np.isnan(one_class.loc["x0", "ks"])
     assert one_class.loc["x0", "hhi"] == pytest.approx(0.36, rel=1e-14)
+
+
+def test_each_bin_is_tested_against_the_next_one():
+    # Bins 0 and 1 have the same rate (p = 1); bin 2 has no events at all.
+    X = pd.DataFrame({"x": np.repeat([1.0, 2.0, 3.0], 100)})
+    y = np.r_[np.tile([0, 1], 100), np.zeros(100, dtype=int)]
+    table = tb.Binner(user_splits={"x": [1.5, 2.5]}).fit(X, y).table("x")
+    assert table["p_value"].iloc[0] == 1.0 and table["p_value"].iloc[1] < 1e-10
+    assert table["test"].tolist()[:3] == ["chi2", "chi2", ""]

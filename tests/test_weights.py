@@ -110,10 +110,13 @@ def test_weighted_categories_are_ordered_by_weighted_rates():
     X = pd.DataFrame({"c": ["a", "a", "b", "b"] * 10})
     y = np.array([1, 0, 1, 0] * 10)
     # Unweighted the rates tie; the weights make b the riskier category.
-    w = np.array([1.0, 3.0, 3.0, 1.0] * 10)
+    w = np.array([0.5, 1.5, 1.5, 0.5] * 10)
     binner = tb.Binner(min_bin_share=0.0).fit(X, y, sample_weight=w)
     assert binner.columns_["c"].categories == (("a",), ("b",))
-    assert binner.table("c")["event_rate"].tolist()[:2] == [0.25, 0.75]
+    table = binner.table("c")
+    assert table["event_rate"].tolist()[:2] == [0.25, 0.75]
+    assert table["count"].tolist()[:2] == [20.0, 20.0]
+    assert tb.Binner().fit(X, y).bins_.columns["c"].rows["count"].dtype == np.int64
 
 
 def test_weights_on_a_dask_table_are_refused():
