@@ -209,10 +209,14 @@ def test_corrupted_file_is_refused_naming_the_field(saved, kind, edits, words):
         tb.Binner.from_json_text(json.dumps(document))
 
 
-def test_the_last_regular_bin_is_checked_like_the_others(saved):
+def test_the_last_regular_bin_and_the_totals_are_named_exactly(saved):
     last = len(saved[0]["columns"][0]["splits"])
     document = edited(saved[0], (*ROWS, "representative", last), "nan")
     with pytest.raises(ValueError, match=rf"representative\[{last}\]: debe ser un número"):
+        tb.Binner.from_json_text(json.dumps(document))
+    totals = len(saved[0]["columns"][1]["rows"]["count"]) - 1
+    document = edited(saved[0], (*CAT, "rows"), one_more)
+    with pytest.raises(ValueError, match=rf"columns\[1\]\.rows\.count\[{totals}\]: "):
         tb.Binner.from_json_text(json.dumps(document))
 
 
