@@ -275,6 +275,9 @@ def test_an_infeasible_fit_is_saved_as_such():
     binner = tb.Binner(**params).fit(x[:, None], y)
     loaded = tb.Binner.from_json_text(binner.to_json())
     assert not binner.columns_["x0"].feasible and not loaded.columns_["x0"].feasible
+    assert loaded.columns_["x0"].pooled == () and loaded.columns_["x0"].categories is None
+    with pytest.raises(TypeError, match=r"^text debe ser un str con el JSON; se recibió int"):
+        tb.Binner.from_json_text(5)
 
 
 def test_array_fit_reloaded_takes_a_frame_by_position(hand_worked):
