@@ -123,6 +123,11 @@ EQUIVALENT = {
     # A tree's children always come after their parent: an inner node's left child is >= 1.
     "prebinning.py:88: 0 -> 1": "never a child at 0",
     "prebinning.py:106: swapped the first two arguments of max": "symmetric",
+    # Tree and boundary pre-bins are the same with the classes swapped.
+    "weighted.py:90: != -> == in classes[order][finite] != 0": "label-symmetric pre-bins",
+    "weighted.py:90: 0 -> 1": "label-symmetric pre-bins",
+    # One start more than there are slots is never read.
+    "weighted.py:115: 1 -> 2": "unread",
     # A weight of zero leaves its row out: every category counted has rows.
     "categories.py:136: 0 -> 1": "an empty group cannot occur",
     # The next-bin test only reads the smallest expected count, the same for the table
@@ -143,6 +148,7 @@ EQUIVALENT = {
     "selection.py:30: 1 -> 2": "unread",
     # The percentile's report is that of a constant x: there is no first split to force.
     "target.py:92: False -> True": "no split",
+    "target.py:92: 0 -> 1": "no split",
     # The core applies the rate rule only with a direction.
     "bins.py:78: 0 -> 1": "no direction, no rule",
     # Chi-square, Fisher's two-sided test, Jensen-Shannon and merged counts do not depend

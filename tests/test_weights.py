@@ -6,6 +6,7 @@ import pandas as pd
 import pytest
 
 import tembrolin as tb
+from tembrolin import weighted
 from tembrolin.bin_statistics import next_bin_test
 
 # Sums added in another order (the mean of x, a continuous target's mean) may differ in
@@ -43,8 +44,12 @@ PARAMS = {
     "optimal-peak": {"monotonic_trend": "peak", "max_n_bins": 4},
     "cart": {"prebinning": "cart", "min_prebin_share": 0.02},
     "boundary": {"prebinning": "boundary", "n_prebins": 20},
-    "quantile-median": {"method": "quantile", "n_bins": 6, "monotonic_trend": "auto"},
-    "equal-width-mean": {"method": "equal_width", "representative": "mean"},
+    "quantile-median": {"method": "quantile", "n_bins": 6, "monotonic_trend": None},
+    "equal-width-mean": {
+        "method": "equal_width",
+        "representative": "mean",
+        "monotonic_trend": "auto",
+    },
     "user-splits": {"method": "mdlp", "user_splits": {"x": [-1.0, 0.0, 1.0]}},
 }
 TARGETS = {
@@ -140,3 +145,29 @@ def test_a_weighted_scorecard_equals_one_on_repeated_rows():
     repeated = tb.Scorecard(min_iv=0.0).fit(X.iloc[rows], y[rows])
     np.testing.assert_allclose(weighted.coef_, repeated.coef_, rtol=1e-6)
     np.testing.assert_allclose(weighted.score(X), repeated.score(X), rtol=1e-6)
+
+
+QUANTILES = {
+    # (values, weights, q): the value at position (W - 1) q of the repeated rows
+    "two-rows": ([1.0, 2.0], [1.0, 1.0], 0.75, 1.75),
+    "fractional": ([1.0, 2.0], [0.5, 1.0], 0.5, 1.25),
+    "under-one-row": ([1.0, 2.0], [0.25, 0.5], 1.0, 1.0),
+    "top": ([1.0, 2.0, 5.0], [2.0, 1.0, 1.0], 1.0, 5.0),
+}
+
+
+@pytest.mark.parametrize("values, weights, q, expected", QUANTILES.values(), ids=QUANTILES)
+def test_weighted_quantiles_by_hand(values, weights, q, expected):
+    assert weighted.quantile(np.array(values), np.array(weights), q) == expected
+    y = np.array([*values[::-1], np.nan])
+    assert weighted.percentile(y, np.array([*weights[::-1], 9.0]), 100.0 * q) == expected
+
+
+def test_rows_of_missing_target_stay_out_of_a_weighted_fit():
+    X = pd.DataFrame({"x": [1.0, 2.0, 3.0, 4.0]})
+    y = np.array([0.0, np.nan, 1.0, 1.0])
+    binner = tb.Binner(method="quantile", n_bins=2).fit(X, y, sample_weight=[1.0, 5.0, 1.0, 1.0])
+    assert binner.table("x")["count"].iloc[-1] == 3.0
+    # An event is above the threshold, not at it.
+    table = tb.Binner(target_threshold=2.0).fit(X, np.arange(1.0, 5.0)).table("x")
+    assert table["events"].iloc[-1] == 2

@@ -73,8 +73,6 @@ def quantile_splits(
     finite = np.isfinite(values)
     values, cumulative = values[finite], np.cumsum(weights[finite])
     splits: list[float] = []
-    if n_bins == 1 or values[0] == values[-1]:
-        return np.asarray(splits, dtype=np.float64)
     for i in range(1, n_bins):
         e = order_value(values, cumulative, (cumulative[-1] - 1.0) * (float(i) / float(n_bins)))
         if math.isfinite(e) and values[0] <= e < values[-1] and (not splits or e > splits[-1]):
