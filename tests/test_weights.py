@@ -6,7 +6,7 @@ import pandas as pd
 import pytest
 
 import tembrolin as tb
-from tembrolin import weighted
+from tembrolin import categories, weighted
 from tembrolin.bin_statistics import next_bin_test
 
 # Sums added in another order (the mean of x, a continuous target's mean) may differ in
@@ -171,3 +171,10 @@ def test_rows_of_missing_target_stay_out_of_a_weighted_fit():
     # An event is above the threshold, not at it.
     table = tb.Binner(target_threshold=2.0).fit(X, np.arange(1.0, 5.0)).table("x")
     assert table["events"].iloc[-1] == 2
+
+
+def test_weighted_category_counts_keep_their_fractions():
+    coded = categories.Coded.of(np.array(["a", "b", "a", None], dtype=object))
+    counts = categories.count_categories(coded, np.array([0, 1, 1, 1]), np.array([0.25, 1, 0.5, 2]))
+    assert counts.c0.tolist() == [0.25, 0.0] and counts.c1.tolist() == [0.5, 1.0]
+    assert (counts.missing_c0, counts.missing_c1) == (0.0, 2.0)
