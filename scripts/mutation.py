@@ -149,6 +149,7 @@ EQUIVALENT = {
     # The percentile's report is that of a constant x: there is no first split to force.
     "target.py:92: False -> True": "no split",
     "target.py:92: 0 -> 1": "no split",
+    "target.py:92: 1.0 -> 2.0": "no split",
     # The core applies the rate rule only with a direction.
     "bins.py:78: 0 -> 1": "no direction, no rule",
     # Chi-square, Fisher's two-sided test, Jensen-Shannon and merged counts do not depend
