@@ -178,3 +178,10 @@ def test_weighted_category_counts_keep_their_fractions():
     counts = categories.count_categories(coded, np.array([0, 1, 1, 1]), np.array([0.25, 1, 0.5, 2]))
     assert counts.c0.tolist() == [0.25, 0.0] and counts.c1.tolist() == [0.5, 1.0]
     assert (counts.missing_c0, counts.missing_c1) == (0.0, 2.0)
+
+
+def test_the_totals_summarise_a_continuous_target_weighted():
+    X = pd.DataFrame({"x": [1.0, 2.0, 3.0]})
+    binner = tb.Binner(method="quantile").fit(X, [1.0, 2.0, 4.0], sample_weight=[1, 1, 2])
+    totals = binner.table("x").iloc[-1]
+    assert (totals["target_mean"], totals["target_median"]) == (2.75, 3.0)

@@ -74,6 +74,8 @@ def next_bin_test(c0: tuple[int, int], c1: tuple[int, int]) -> tuple[float, str]
         return float(stats.fisher_exact(table).pvalue), FISHER
     # In floats: the products of a large table's counts pass the range of int64.
     t, r, c = table.astype(np.float64), rows.astype(np.float64), cols.astype(np.float64)
+    if r.prod() * c.prod() == 0:
+        return 1.0, CHI2  # a weighted table with an empty bin or class: nothing to tell apart
     statistic = float(n) * (t[0, 0] * t[1, 1] - t[0, 1] * t[1, 0]) ** 2
     statistic /= r.prod() * c.prod()
     return float(stats.chi2.sf(statistic, 1)), CHI2
