@@ -69,11 +69,11 @@ def fit_table(
     missing = int(np.count_nonzero(np.isnan(y)))
     # The mask is only kept, and y only copied, when some rows are left out.
     kept = ~np.isnan(y) if missing else None
-    if weights is not None:
+    if weights is not None and not weights.all():
         kept = (weights > 0) if kept is None else kept & (weights > 0)
-        weights = weights[kept]
     if kept is not None:
         y = y[kept]
+        weights = None if weights is None else weights[kept]
     # A binary y is its own classes: no copy of it is made.
     classes = y if rule.binary else rule.classes(y)
     totals = _totals(y, classes, weights, rule.binary)
