@@ -45,15 +45,15 @@ def binned_summary(
     x: ArrayLike,
     y: ArrayLike,
     splits: ArrayLike,
-    representative: Literal["mean", "median"] = "median",
+    representative: Literal["mean", "median"] | None = "median",
 ) -> dict[str, NDArray[Any]]: ...
 def regrouped_summary(
     x: ArrayLike,
-    y: ArrayLike,
     slots: ArrayLike,
+    fine_c1: ArrayLike,
     fine_splits: ArrayLike,
     coarse_splits: ArrayLike,
-    representative: Literal["mean", "median"] = "median",
+    representative: Literal["mean", "median"] | None = "median",
 ) -> dict[str, NDArray[Any]]: ...
 def counted_target_summary(values: ArrayLike, counts: ArrayLike) -> dict[str, float]: ...
 def lorenz_counts(values: ArrayLike, c0: ArrayLike, c1: ArrayLike) -> dict[str, Any]: ...

@@ -1,5 +1,9 @@
+#include <pybind11/stl.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -233,38 +237,57 @@ py::dict counted_target_summary(const carray<double>& values, const carray<std::
     return d;
 }
 
-// binning_summary_binary's rows, with the slot of every observation for regrouped_summary.
-py::dict binned_summary(const carray<double>& x, const carray<std::int32_t>& y,
-                        const carray<double>& splits, const std::string& representative) {
-    require_same_length(x, y, "binning: x e y deben tener la misma longitud");
-    const SplitPoints prepared = prepare_splits(flat(splits));
-    const Representative choice = parse_representative(representative);
-    py::array_t<std::uint32_t> slots(x.size());
-    const std::span<std::uint32_t> out(slots.mutable_data(), static_cast<std::size_t>(x.size()));
-    std::vector<BinarySummaryRow> rows;
-    {
-        py::gil_scoped_release release;  // reads the spans, writes the new slots' buffer
-        rows = summarize_bins_binary(flat(x), flat(y), prepared, choice, out);
-    }
-    py::dict d = columns(rows, binary_summary_form);
-    d["slots"] = std::move(slots);
-    return d;
+// A representative by name, or none (the rows' are then NaN, at no cost).
+std::optional<Representative> representative_named(const std::optional<std::string>& name) {
+    return name ? std::optional(parse_representative(*name)) : std::nullopt;
 }
 
-py::dict regrouped_summary(const carray<double>& x, const carray<std::int32_t>& y,
-                           const carray<std::uint32_t>& slots, const carray<double>& fine_splits,
-                           const carray<double>& coarse_splits, const std::string& representative) {
+// binning_summary_binary's rows, with the slot of every observation for
+// regrouped_summary: one byte each when the slots fit in one.
+py::dict binned_summary(const carray<double>& x, const carray<std::int32_t>& y,
+                        const carray<double>& splits,
+                        const std::optional<std::string>& representative) {
     require_same_length(x, y, "binning: x e y deben tener la misma longitud");
-    require_same_length(x, slots, "regroup_bins: x y slots deben tener la misma longitud");
+    const SplitPoints prepared = prepare_splits(flat(splits));
+    const std::optional<Representative> choice = representative_named(representative);
+    const auto summarize = [&]<class Slot>(Slot) {
+        py::array_t<Slot> slots(x.size());
+        const std::span<Slot> out(slots.mutable_data(), static_cast<std::size_t>(x.size()));
+        std::vector<BinarySummaryRow> rows;
+        {
+            py::gil_scoped_release release;  // reads the spans, writes the new slots
+            rows = slot_bins_binary(flat(x), flat(y), prepared, choice, out);
+        }
+        py::dict d = columns(rows, binary_summary_form);
+        d["slots"] = std::move(slots);
+        return d;
+    };
+    // Slot k + 1 is the missing values'.
+    return prepared.size() + 1 <= std::numeric_limits<std::uint8_t>::max()
+               ? summarize(std::uint8_t{})
+               : summarize(std::uint32_t{});
+}
+
+py::dict regrouped_summary(const carray<double>& x, const py::object& slots,
+                           const carray<std::int64_t>& fine_c1, const carray<double>& fine_splits,
+                           const carray<double>& coarse_splits,
+                           const std::optional<std::string>& representative) {
     const SplitPoints fine = prepare_splits(flat(fine_splits));
     const SplitPoints coarse = prepare_splits(flat(coarse_splits));
-    const Representative choice = parse_representative(representative);
-    std::vector<BinarySummaryRow> rows;
-    {
-        py::gil_scoped_release release;  // reads only the spans and the prepared splits
-        rows = regroup_bins_binary(flat(x), flat(y), flat(slots), fine, coarse, choice);
+    const std::optional<Representative> choice = representative_named(representative);
+    const auto regroup = [&]<class Slot>(const carray<Slot>& held) {
+        require_same_length(x, held, "regroup_bins: x y slots deben tener la misma longitud");
+        std::vector<BinarySummaryRow> rows;
+        {
+            py::gil_scoped_release release;  // reads only the spans and the prepared splits
+            rows = regroup_bins_binary(flat(x), flat(held), flat(fine_c1), fine, coarse, choice);
+        }
+        return columns(rows, binary_summary_form);
+    };
+    if (py::isinstance<py::array_t<std::uint8_t>>(slots)) {
+        return regroup(slots.cast<carray<std::uint8_t>>());
     }
-    return columns(rows, binary_summary_form);
+    return regroup(slots.cast<carray<std::uint32_t>>());
 }
 
 py::dict compare_bin_counts(const carray<std::int64_t>& reference,
@@ -324,12 +347,15 @@ PYBIND11_MODULE(_native, m, py::multiple_interpreters::not_supported()) {
           "mismas filas, bit a bit, salvo la media de x (suma por valor distinto)");
     m.def("binned_summary", &binned_summary, py::arg("x"), py::arg("y"), py::arg("splits"),
           py::arg("representative") = "median",
-          "_tembrolin.binning_summary_binary, las mismas filas bit a bit, y en 'slots' el bin de "
-          "cada observación (0..k, k + 1 si x es NaN) para regrouped_summary");
-    m.def("regrouped_summary", &regrouped_summary, py::arg("x"), py::arg("y"), py::arg("slots"),
-          py::arg("fine_splits"), py::arg("coarse_splits"), py::arg("representative") = "median",
+          "_tembrolin.binning_summary_binary, las mismas filas bit a bit (con representative "
+          "None, representante NaN), y en 'slots' el bin de cada observación (0..k, k + 1 si x "
+          "es NaN; uint8 si caben, si no uint32) para regrouped_summary");
+    m.def("regrouped_summary", &regrouped_summary, py::arg("x"), py::arg("slots"),
+          py::arg("fine_c1"), py::arg("fine_splits"), py::arg("coarse_splits"),
+          py::arg("representative") = "median",
           "Las filas de binning_summary_binary sobre coarse_splits (algunos de fine_splits), bit "
-          "a bit, a partir de los slots que binned_summary dio sobre fine_splits para este x");
+          "a bit, a partir de los slots y de la columna c1 que binned_summary dio sobre "
+          "fine_splits para este x, sin leer y");
     m.def("counted_target_summary", &counted_target_summary, py::arg("values"), py::arg("counts"),
           "Media y cuartiles de un objetivo continuo descrito por sus valores distintos "
           "(crecientes) y sus conteos: los de binning_summary_continuous, bit a bit");

@@ -317,7 +317,7 @@ tied_x = arrays(np.float64, st.integers(0, 80), elements=few_values)
 grid = st.lists(st.sampled_from([-2.5, -0.0, 0.0, 0.5, 2.5]), max_size=5)
 
 
-@given(tied_x, st.data(), grid, st.sampled_from(["mean", "median"]))
+@given(tied_x, st.data(), grid, st.sampled_from(["mean", "median", None]))
 def test_regrouped_summary_is_the_summary(x, data, fine, representative):
     y = data.draw(arrays(np.int32, len(x), elements=st.integers(0, 1)))
     coarse = data.draw(st.lists(st.sampled_from(fine), max_size=len(fine))) if fine else []
@@ -325,29 +325,53 @@ def test_regrouped_summary_is_the_summary(x, data, fine, representative):
     slots = binned.pop("slots")
     prepared = np.unique(np.array(fine, float))
     expected = np.where(np.isnan(x), len(prepared) + 1, np.searchsorted(prepared, x, "left"))
-    assert slots.tolist() == expected.tolist()
-    assert_same(binned, t.binning_summary_binary(x, y, fine, representative))
-    regrouped = _native.regrouped_summary(x, y, slots, fine, coarse, representative)
-    assert_same(regrouped, t.binning_summary_binary(x, y, coarse, representative))
+    assert slots.dtype == np.uint8 and slots.tolist() == expected.tolist()
+    regrouped = _native.regrouped_summary(x, slots, binned["c1"], fine, coarse, representative)
+    for rows, splits in ((binned, fine), (regrouped, coarse)):
+        summary = t.binning_summary_binary(x, y, splits, representative or "mean")
+        if representative is None:  # no representative: NaN, the rest unchanged
+            assert np.isnan(rows["representative"]).all()
+            rows["representative"] = summary["representative"]
+        assert_same(rows, summary)
+
+
+def test_slots_of_many_bins_take_four_bytes():
+    # 300 fine bins: slots up to 301 no longer fit in one byte.
+    rng = np.random.default_rng(5)
+    x = np.round(rng.normal(size=3000), 2)
+    x[::50] = NAN
+    y = (rng.random(3000) < 0.3).astype(np.int32)
+    fine = np.quantile(x[~np.isnan(x)], np.linspace(0.002, 0.998, 300))
+    binned = _native.binned_summary(x, y, fine)
+    assert binned["slots"].dtype == np.uint32 and binned["slots"].max() == len(np.unique(fine)) + 1
+    coarse = np.unique(fine)[::37]
+    regrouped = _native.regrouped_summary(x, binned["slots"], binned["c1"], fine, coarse)
+    assert_same(regrouped, t.binning_summary_binary(x, y, coarse))
 
 
 def test_regrouped_median_across_fine_bins():
     # The two middle values of the one coarse bin lie in two fine bins of two values each.
     x, y = np.array([-3.0, -2.0, 1.0, 2.0]), np.array([0, 1, 0, 1], np.int32)
-    slots = _native.binned_summary(x, y, [0.0])["slots"]
-    assert _native.regrouped_summary(x, y, slots, [0.0], [])["representative"].tolist() == [-0.5]
+    binned = _native.binned_summary(x, y, [0.0])
+    regrouped = _native.regrouped_summary(x, binned["slots"], binned["c1"], [0.0], [])
+    assert regrouped["representative"].tolist() == [-0.5]
 
 
 REGROUP_ERRORS = {
-    "not-a-fine-split": ([1.0], [2.0], [0], "coarse_splits deben estar entre fine_splits"),
-    "slot-past-the-bins": ([1.0], [1.0], [3], "slots fuera de rango"),
-    "slots-length": ([1.0], [1.0], [0, 0], "x y slots deben tener la misma longitud"),
+    "not-a-fine-split": ([1.0], [2.0], [0], [0], "coarse_splits deben estar entre fine_splits"),
+    "slot-past-the-bins": ([1.0], [1.0], [3], [0], "slots fuera de rango"),
+    "slots-length": ([1.0], [1.0], [0, 0], [0], "x y slots deben tener la misma longitud"),
+    "c1-too-short": ([1.0], [], [0], [0], "fine_c1 debe tener una cuenta por slot"),
+    "c1-too-long": ([1.0], [], [0], [0, 0, 0, 0], "fine_c1 debe tener una cuenta por slot"),
+    "c1-above-count": ([1.0], [], [0], [2, 0], "fine_c1 no corresponde a los slots"),
+    "c1-negative": ([1.0], [], [1], [0, -1], "fine_c1 no corresponde a los slots"),
+    "c1-of-no-missing": ([1.0], [], [0], [0, 0, 1], "fine_c1 no corresponde a los slots"),
 }
 
 
 @pytest.mark.parametrize(
-    "fine, coarse, slots, message", REGROUP_ERRORS.values(), ids=REGROUP_ERRORS
+    "fine, coarse, slots, c1, message", REGROUP_ERRORS.values(), ids=REGROUP_ERRORS
 )
-def test_regrouped_summary_errors(fine, coarse, slots, message):
+def test_regrouped_summary_errors(fine, coarse, slots, c1, message):
     with pytest.raises(ValueError, match=message):
-        _native.regrouped_summary([0.5], [1], np.array(slots, np.uint32), fine, coarse)
+        _native.regrouped_summary([0.5], np.array(slots, np.uint32), c1, fine, coarse)

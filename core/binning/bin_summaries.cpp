@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 
 #include "binning/quantiles.hpp"
@@ -71,13 +72,47 @@ std::vector<double> bin_medians(std::span<const double> x, std::span<const std::
     return medians;
 }
 
-// The representative x of a bin: the mean from its sum in input order, or the
-// median found for it.
-double bin_representative(Representative representative, std::int64_t count, double sum,
-                          double median) {
+// The representative x of a bin: the mean from its sum in input order, the median
+// found for it, or none (NaN).
+double bin_representative(std::optional<Representative> representative, std::int64_t count,
+                          double sum, double median) {
+    if (!representative) return nan;
     return representative_value(
-        representative, static_cast<std::size_t>(count), [sum] { return sum; },
+        *representative, static_cast<std::size_t>(count), [sum] { return sum; },
         [median] { return median; });
+}
+
+// What a report knows of each slot (bins 0 .. k, then the missing values'): counts,
+// sums of x in input order (read only for a mean) and the bins' medians.
+struct SlotTotals {
+    std::span<const std::int64_t> count;
+    std::span<const std::int64_t> c1;
+    std::span<const double> sum;
+    std::span<const double> medians;
+};
+
+// The report rows over splits from the slots' totals, n observations in all.
+std::vector<BinarySummaryRow> rows_of(std::span<const double> splits, SlotTotals totals,
+                                      std::optional<Representative> representative,
+                                      std::size_t observations) {
+    const std::size_t k = splits.size();
+    const auto [count, c1, sum, medians] = totals;
+    const auto n = static_cast<std::int64_t>(observations);
+    const bool missing = count[k + 1] > 0;
+    std::vector<BinarySummaryRow> rows;
+    rows.reserve(k + (missing ? 2 : 1));
+    for (std::size_t b = 0; b <= k; ++b) {
+        const BinBounds bounds = bin_bounds(b, splits);
+        rows.push_back({bounds.left, bounds.right, count[b], share(count[b], n), count[b] - c1[b],
+                        c1[b], share(c1[b], count[b]),
+                        bin_representative(representative, count[b], sum[b], medians[b])});
+    }
+    if (missing) {
+        const std::int64_t m = count[k + 1];
+        const std::int64_t m1 = c1[k + 1];
+        rows.push_back({nan, nan, m, share(m, n), m - m1, m1, share(m1, m), nan});
+    }
+    return rows;
 }
 
 // The rows of summarize_bins_binary, the bin of x[i] given by `slot_of(i)`, and the
@@ -86,14 +121,12 @@ template <class SlotOf, class Medians>
 std::vector<BinarySummaryRow> binary_rows(std::span<const double> x,
                                           std::span<const std::int32_t> y,
                                           std::span<const double> splits,
-                                          Representative representative, SlotOf slot_of,
-                                          Medians medians_of) {
+                                          std::optional<Representative> representative,
+                                          SlotOf slot_of, Medians medians_of) {
     const std::size_t k = splits.size();
-    const std::size_t missing_slot = k + 1;
     std::vector<std::int64_t> count(k + 2, 0);
     std::vector<std::int64_t> c1(k + 2, 0);
     std::vector<double> sum(k + 2, 0.0);  // in input order; the missing slot's is never read
-    // Only a mean reads the sums; without them a slot_of that needs no x leaves x unread.
     const bool sums = representative == Representative::mean;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const std::int32_t target = y[i];
@@ -110,23 +143,7 @@ std::vector<BinarySummaryRow> binary_rows(std::span<const double> x,
     const std::vector<double> medians = representative == Representative::median
                                             ? medians_of(std::span(count).first(k + 1))
                                             : std::vector<double>(k + 1, nan);
-
-    const auto n = static_cast<std::int64_t>(x.size());
-    const bool missing = count[missing_slot] > 0;
-    std::vector<BinarySummaryRow> rows;
-    rows.reserve(k + (missing ? 2 : 1));
-    for (std::size_t b = 0; b <= k; ++b) {
-        const BinBounds bounds = bin_bounds(b, splits);
-        rows.push_back({bounds.left, bounds.right, count[b], share(count[b], n), count[b] - c1[b],
-                        c1[b], share(c1[b], count[b]),
-                        bin_representative(representative, count[b], sum[b], medians[b])});
-    }
-    if (missing) {
-        const std::int64_t m = count[missing_slot];
-        const std::int64_t m1 = c1[missing_slot];
-        rows.push_back({nan, nan, m, share(m, n), m - m1, m1, share(m1, m), nan});
-    }
-    return rows;
+    return rows_of(splits, {count, c1, sum, medians}, representative, x.size());
 }
 
 // The coarse bin of every fine bin (and the missing slot's), the coarse splits being
@@ -153,9 +170,10 @@ std::vector<std::uint32_t> coarse_slots(std::span<const double> fine,
 // middle order statistics. A coarse bin's sorted keys are its fine bins' sorted keys
 // one after another (every x of a fine bin is below every x of the next), so each
 // order statistic is one of a single fine bin, found there by selection.
+template <class Slot>
 class FineBinMedians {
   public:
-    FineBinMedians(std::span<const double> x, std::span<const std::uint32_t> slots,
+    FineBinMedians(std::span<const double> x, std::span<const Slot> slots,
                    std::span<const std::uint32_t> coarse_of,
                    std::span<const std::int64_t> fine_count)
         : x_(x), slots_(slots), coarse_of_(coarse_of), fine_count_(fine_count) {}
@@ -221,7 +239,7 @@ class FineBinMedians {
             step[s] = 1;
         }
         for (std::size_t i = 0; i < x_.size(); ++i) {
-            const std::uint32_t s = slots_[i];
+            const std::size_t s = slots_[i];
             keys_[next[s]] = order_key(x_[i]);
             next[s] += step[s];
         }
@@ -248,7 +266,7 @@ class FineBinMedians {
     }
 
     std::span<const double> x_;
-    std::span<const std::uint32_t> slots_;
+    std::span<const Slot> slots_;
     std::span<const std::uint32_t> coarse_of_;
     std::span<const std::int64_t> fine_count_;
     std::vector<std::size_t> start_;
@@ -267,14 +285,15 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
     });
 }
 
-std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
-                                                    std::span<const std::int32_t> y,
-                                                    std::span<const double> splits,
-                                                    Representative representative,
-                                                    std::span<std::uint32_t> slots) {
+template <class Slot>
+std::vector<BinarySummaryRow> slot_bins_binary(std::span<const double> x,
+                                               std::span<const std::int32_t> y,
+                                               std::span<const double> splits,
+                                               std::optional<Representative> representative,
+                                               std::span<Slot> slots) {
     const auto slot_of = [x, splits, slots](std::size_t i) {
         const std::size_t slot = bin_slot(x[i], splits);
-        slots[i] = static_cast<std::uint32_t>(slot);
+        slots[i] = static_cast<Slot>(slot);
         return slot;
     };
     return binary_rows(x, y, splits, representative, slot_of, [&](auto count) {
@@ -284,28 +303,68 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
     });
 }
 
+template <class Slot>
 std::vector<BinarySummaryRow> regroup_bins_binary(std::span<const double> x,
-                                                  std::span<const std::int32_t> y,
-                                                  std::span<const std::uint32_t> slots,
+                                                  std::span<const Slot> slots,
+                                                  std::span<const std::int64_t> fine_c1,
                                                   std::span<const double> fine_splits,
                                                   std::span<const double> coarse_splits,
-                                                  Representative representative) {
+                                                  std::optional<Representative> representative) {
     const std::vector<std::uint32_t> coarse_of = coarse_slots(fine_splits, coarse_splits);
+    const std::size_t n_fine = fine_splits.size() + 2;  // with the missing slot
     // Checked first, so that no slot reads past the tables.
-    std::uint32_t largest = 0;
-    for (const std::uint32_t s : slots) largest = std::max(largest, s);
-    if (largest > fine_splits.size() + 1) {
-        throw std::invalid_argument("regroup_bins: slots fuera de rango");
+    Slot largest = 0;
+    for (const Slot s : slots) largest = std::max(largest, s);
+    if (largest >= n_fine) throw std::invalid_argument("regroup_bins: slots fuera de rango");
+    std::vector<std::int64_t> fine_count(n_fine, 0);
+    for (const Slot s : slots) ++fine_count[s];
+    // The missing slot's class-1 count is left out when no x is missing.
+    if (fine_c1.size() + 1 < n_fine || fine_c1.size() > n_fine) {
+        throw std::invalid_argument("regroup_bins: fine_c1 debe tener una cuenta por slot");
     }
-    std::vector<std::int64_t> fine_count(fine_splits.size() + 2, 0);
-    const auto slot_of = [&](std::size_t i) -> std::size_t {
-        ++fine_count[slots[i]];
-        return coarse_of[slots[i]];
-    };
-    return binary_rows(x, y, coarse_splits, representative, slot_of, [&](auto count) {
-        return FineBinMedians(x, slots, coarse_of, fine_count)(count);
-    });
+    const std::size_t n_coarse = coarse_splits.size() + 2;
+    std::vector<std::int64_t> count(n_coarse, 0);
+    std::vector<std::int64_t> c1(n_coarse, 0);
+    for (std::size_t s = 0; s < n_fine; ++s) {
+        const std::int64_t events = s < fine_c1.size() ? fine_c1[s] : 0;
+        if (events < 0 || events > fine_count[s]) {
+            throw std::invalid_argument("regroup_bins: fine_c1 no corresponde a los slots");
+        }
+        count[coarse_of[s]] += fine_count[s];
+        c1[coarse_of[s]] += events;
+    }
+    std::vector<double> sum(n_coarse, 0.0);  // in input order, as summarize_bins_binary adds
+    if (representative == Representative::mean) {
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const std::uint32_t b = coarse_of[slots[i]];
+            sum[b] = x[i] + sum[b];
+        }
+    }
+    const std::vector<double> medians = representative == Representative::median
+                                            ? FineBinMedians<Slot>(x, slots, coarse_of, fine_count)(
+                                                  std::span(count).first(n_coarse - 1))
+                                            : std::vector<double>(n_coarse - 1, nan);
+    return rows_of(coarse_splits, {count, c1, sum, medians}, representative, x.size());
 }
+
+// Slots of one byte when the bins are few, else of four.
+template std::vector<BinarySummaryRow> slot_bins_binary(std::span<const double>,
+                                                        std::span<const std::int32_t>,
+                                                        std::span<const double>,
+                                                        std::optional<Representative>,
+                                                        std::span<std::uint8_t>);
+template std::vector<BinarySummaryRow> slot_bins_binary(std::span<const double>,
+                                                        std::span<const std::int32_t>,
+                                                        std::span<const double>,
+                                                        std::optional<Representative>,
+                                                        std::span<std::uint32_t>);
+
+template std::vector<BinarySummaryRow> regroup_bins_binary(
+    std::span<const double>, std::span<const std::uint8_t>, std::span<const std::int64_t>,
+    std::span<const double>, std::span<const double>, std::optional<Representative>);
+template std::vector<BinarySummaryRow> regroup_bins_binary(
+    std::span<const double>, std::span<const std::uint32_t>, std::span<const std::int64_t>,
+    std::span<const double>, std::span<const double>, std::optional<Representative>);
 
 std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const double> x,
                                                             std::span<const double> y,

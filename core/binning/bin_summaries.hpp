@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -51,25 +52,30 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
                                                     std::span<const double> splits,
                                                     Representative representative);
 
-// The same, writing each observation's slot (its bin 0 .. k, k + 1 for a NaN x) to
-// `slots`, as long as x.
-std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
-                                                    std::span<const std::int32_t> y,
-                                                    std::span<const double> splits,
-                                                    Representative representative,
-                                                    std::span<std::uint32_t> slots);
+// The same, with no representative at all (NaN, at no cost) when none is asked for;
+// writes each observation's slot (its bin 0 .. k, k + 1 for a NaN x, so Slot must hold
+// k + 1) to `slots`, as long as x.
+template <class Slot>
+std::vector<BinarySummaryRow> slot_bins_binary(std::span<const double> x,
+                                               std::span<const std::int32_t> y,
+                                               std::span<const double> splits,
+                                               std::optional<Representative> representative,
+                                               std::span<Slot> slots);
 
 // The rows summarize_bins_binary gives over `coarse_splits`, some of the (prepared)
-// `fine_splits`, from the slots it wrote over those: bit for bit the same, without
-// searching each observation's bin again, and with each median selected among the
-// keys of one fine bin only. The slots must be the ones of this x (each is checked to
-// be a slot of the fine bins); as long as x.
+// `fine_splits`, from the slots slot_bins_binary wrote over those and the class-1 count
+// it reported for each slot (the missing slot's last, left out when no x is missing):
+// bit for bit the same, without reading y or searching each observation's bin again,
+// and with each median selected among the keys of one fine bin only. The slots must be
+// the ones of this x and the counts theirs; each slot is checked to be a slot of the
+// fine bins, and each count to fit in its slot. Slots as long as x.
+template <class Slot>
 std::vector<BinarySummaryRow> regroup_bins_binary(std::span<const double> x,
-                                                  std::span<const std::int32_t> y,
-                                                  std::span<const std::uint32_t> slots,
+                                                  std::span<const Slot> slots,
+                                                  std::span<const std::int64_t> fine_c1,
                                                   std::span<const double> fine_splits,
                                                   std::span<const double> coarse_splits,
-                                                  Representative representative);
+                                                  std::optional<Representative> representative);
 
 // As summarize_bins_binary for a continuous y. Observations whose y is NaN take
 // no part at all.

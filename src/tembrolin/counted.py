@@ -160,8 +160,10 @@ class CountsSource:
         values, repeats = counts["values"], observations(counts)
         return Search(counted_binning_splits(values, repeats, *settings.split_rule))
 
-    def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
-        return report(self.counted.regular, splits, representative)
+    def rows(
+        self, splits: np.ndarray, representative: Representative | None
+    ) -> dict[str, np.ndarray]:
+        return report(self.counted.regular, splits, representative or "mean")
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         special = self.counted.special

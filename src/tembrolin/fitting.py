@@ -45,9 +45,12 @@ class Source(Protocol):
     def search(self, settings: Settings, direction: str | None) -> Search:
         """The cuts of `settings.method` over the regular values."""
 
-    def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
+    def rows(
+        self, splits: np.ndarray, representative: Representative | None
+    ) -> dict[str, np.ndarray]:
         """The core's report over `splits` of the regular values: one row per bin, then a
-        row for the missing values when there are any."""
+        row for the missing values when there are any. No representative: only the class
+        counts will be read, and the rest may be left out or NaN."""
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         """One row for each special value, in order."""

@@ -112,7 +112,7 @@ def counted_prebins(
     """The pre-bins' cut points with their class 0 and class 1 counts (float64): the
     `given` ones as they are, else the column's own thinned to `min_prebin_share`."""
     cuts = prebins(source, settings) if given is None else given
-    rows = source.rows(cuts, "mean")
+    rows = source.rows(cuts, None)
     n_pre = len(cuts) + 1
     c0 = rows["c0"][:n_pre].astype(np.float64)
     c1 = rows["c1"][:n_pre].astype(np.float64)

@@ -137,22 +137,25 @@ class SampleSource:
             return Search(splits)
         return Search(_tembrolin.binning_splits(regular.x, *settings.split_rule, NO_SPLITS))
 
-    def rows(self, splits: np.ndarray, representative: Representative) -> dict[str, np.ndarray]:
+    def rows(
+        self, splits: np.ndarray, representative: Representative | None
+    ) -> dict[str, np.ndarray]:
         # Each regular row's bin under the last splits reported is kept: a report over some
         # of those splits (the optimal bins over their pre-bins, bins merged for a trend)
         # regroups the bins instead of searching every row's bin again.
         regular, binned = self.regular, self.binned
         if regular.weights is not None:
-            return regular.report(splits, representative)
+            return regular.report(splits, representative or "mean")
         fine = binned.get("splits")
         if fine is not None and np.isin(splits, fine).all():
             rows = regrouped_summary(
-                regular.x, regular.classes, binned["slots"], fine, splits, representative
+                regular.x, binned["slots"], binned["c1"], fine, splits, representative
             )
         else:
             rows = binned_summary(regular.x, regular.classes, splits, representative)
-            binned.update(splits=splits, slots=rows.pop("slots"))
-        return regular.with_target({key: rows[key] for key in BINARY_KEYS}, splits, representative)
+            binned.update(splits=splits, slots=rows.pop("slots"), c1=rows["c1"])
+        rows = {key: rows[key] for key in BINARY_KEYS}
+        return rows if representative is None else regular.with_target(rows, splits, representative)
 
     def special_rows(self, representative: Representative) -> list[dict[str, np.ndarray]]:
         x = self.rows_of.x
