@@ -276,6 +276,20 @@ def test_transform_agrees_with_searchsorted(x, cuts):
     assert t.binning_transform(x, cuts).tolist() == expected.tolist()
 
 
+@pytest.mark.parametrize("k", [1, 2, 3, 4, 7, 8, 9, 255, 256, 300])
+def test_transform_at_every_search_width(k):
+    # Each split, its neighbours on both sides, both zeros and the infinities, for split
+    # counts on both sides of each power of two the search pads to.
+    rng = np.random.default_rng(k)
+    cuts = np.unique(np.round(rng.normal(size=k) * 100, 1))
+    cuts[np.argmin(np.abs(cuts))] = 0.0
+    x = np.concatenate(
+        [cuts, np.nextafter(cuts, -INF), np.nextafter(cuts, INF), [-0.0, 0.0, INF, -INF, NAN]]
+    )
+    expected = np.where(np.isnan(x), -1, np.searchsorted(cuts, x, side="left"))
+    assert t.binning_transform(x, cuts).tolist() == expected.tolist()
+
+
 @given(
     arrays(np.float64, st.integers(2, 60), elements=st.integers(-50, 50)),
     st.integers(2, 30) | st.just(300),
@@ -288,6 +302,41 @@ def test_quantile_splits_agree_with_numpy(x, n_bins):
         if x.min() <= e < x.max() and (not expected or e > expected[-1]):
             expected.append(e)
     np.testing.assert_allclose(splits(x, "quantile", n_bins), expected, rtol=1e-12, atol=1e-12)
+
+
+def core_quantile_splits(x, n_bins):
+    """The quantile cuts as the rule states them, over a full sort: -0.0 before +0.0,
+    positions (m - 1) * i / n_bins between two order statistics, kept when inside the
+    finite values' range and above the last kept."""
+    v = x[np.isfinite(x)]
+    v = v[np.lexsort((~np.signbit(v), v))]
+    out: list[float] = []
+    for i in range(1, n_bins):
+        h = float(len(v) - 1) * (i / n_bins)
+        low, high = min(math.floor(h), len(v) - 1), min(math.ceil(h), len(v) - 1)
+        a, b, fraction = v[low], v[high], h - low
+        e = a if fraction == 0.0 or a == b else (b - a) * fraction + a
+        if v[0] <= e < v[-1] and (not out or e > out[-1]):
+            out.append(e)
+    return np.array(out)
+
+
+# Ties, both zeros and values spread over many magnitudes, so that the order statistics
+# fall in crowded and in sparse parts of the selection's buckets.
+crowded = st.sampled_from([-0.0, 0.0, 0.25, 1.0, 1.01, 1.02, 3.0, NAN, INF, -INF])
+
+
+@given(
+    arrays(np.float64, st.integers(2, 3000), elements=crowded | st.floats(-1e6, 1e6)),
+    st.integers(2, 40) | st.just(300),
+)
+def test_quantile_splits_are_the_sorted_rule(x, n_bins):
+    if np.isfinite(x).sum() < 1:
+        return
+    assert_same(
+        t.binning_splits(x, "quantile", n_bins, "full", 0, 1, 0, []),
+        core_quantile_splits(x, n_bins),
+    )
 
 
 @given(arrays(np.float64, st.integers(1, 60), elements=st.floats(-1e6, 1e6)))

@@ -6,11 +6,10 @@ namespace tembrolin {
 
 void assign_bins(std::span<const double> x, std::span<const double> splits,
                  std::span<std::int64_t> out) {
+    const BinSlots bin_slot(splits);
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const double v = x[i];
-        // Searched even for a NaN, whose result is discarded: no branch in the loop.
-        const auto index = static_cast<std::int64_t>(count_elements<Side::below>(splits, v));
-        out[i] = v != v ? -1 : index;
+        const std::size_t slot = bin_slot(x[i]);
+        out[i] = slot > splits.size() ? -1 : static_cast<std::int64_t>(slot);  // NaN: -1
     }
 }
 

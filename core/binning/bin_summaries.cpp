@@ -279,7 +279,8 @@ std::vector<BinarySummaryRow> summarize_bins_binary(std::span<const double> x,
                                                     std::span<const std::int32_t> y,
                                                     std::span<const double> splits,
                                                     Representative representative) {
-    const auto slot_of = [x, splits](std::size_t i) { return bin_slot(x[i], splits); };
+    const BinSlots bin_slot(splits);
+    const auto slot_of = [x, &bin_slot](std::size_t i) { return bin_slot(x[i]); };
     return binary_rows(x, y, splits, representative, slot_of, [&](auto count) {
         return bin_medians(x, count, [](std::size_t) { return true; }, slot_of);
     });
@@ -291,8 +292,9 @@ std::vector<BinarySummaryRow> slot_bins_binary(std::span<const double> x,
                                                std::span<const double> splits,
                                                std::optional<Representative> representative,
                                                std::span<Slot> slots) {
-    const auto slot_of = [x, splits, slots](std::size_t i) {
-        const std::size_t slot = bin_slot(x[i], splits);
+    const BinSlots bin_slot(splits);
+    const auto slot_of = [x, &bin_slot, slots](std::size_t i) {
+        const std::size_t slot = bin_slot(x[i]);
         slots[i] = static_cast<Slot>(slot);
         return slot;
     };
@@ -373,12 +375,13 @@ std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const doub
     const std::size_t k = splits.size();
     const std::size_t missing_slot = k + 1;
 
+    const BinSlots bin_slot(splits);
     // Counting first sizes every list exactly for the second pass.
     std::vector<std::int64_t> count(k + 2, 0);
     std::vector<double> x_sum(k + 2, 0.0);  // in input order; the missing slot's is never read
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (std::isnan(y[i])) continue;
-        const std::size_t slot = bin_slot(x[i], splits);
+        const std::size_t slot = bin_slot(x[i]);
         ++count[slot];
         x_sum[slot] = x[i] + x_sum[slot];
     }
@@ -389,12 +392,12 @@ std::vector<ContinuousSummaryRow> summarize_bins_continuous(std::span<const doub
             ? bin_medians(
                   x, std::span(count).first(k + 1),
                   [y](std::size_t i) { return !std::isnan(y[i]); },
-                  [x, splits](std::size_t i) { return bin_slot(x[i], splits); })
+                  [x, &bin_slot](std::size_t i) { return bin_slot(x[i]); })
             : std::vector<double>(k + 1, nan);
     std::vector<std::vector<double>> targets = sized_lists(count);
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (std::isnan(y[i])) continue;
-        targets[bin_slot(x[i], splits)].push_back(y[i]);
+        targets[bin_slot(x[i])].push_back(y[i]);
     }
 
     const bool missing = count[missing_slot] > 0;

@@ -38,24 +38,41 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
                1;
     };
 
-    // The buckets that hold a wanted position, each given a stretch of one buffer.
-    constexpr auto unused = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> stretch_of(bucket_count, unused);
+    // The buckets that hold a wanted position, each given a stretch of one buffer. The
+    // others share a few spare elements past the stretches, written over and never
+    // read: the gathering takes no branch on whether a value is wanted, which comes in
+    // no predictable order, and the spare elements are several so that the values
+    // nobody wants do not all wait on one cursor.
+    constexpr std::size_t spares = 8;
+    constexpr auto unwanted = std::numeric_limits<std::uint32_t>::max();
+    // Of each bucket: its spare (0 .. spares - 1), or spares + its stretch.
+    std::vector<std::uint32_t> stretch_of(bucket_count, unwanted);
     std::vector<std::size_t> wanted;  // bucket of each stretch
     std::vector<std::size_t> stretch_start{0};
     for (const std::size_t position : positions) {
         const std::size_t b = bucket_at(position);
-        if (stretch_of[b] != unused) continue;
-        stretch_of[b] = static_cast<std::uint32_t>(wanted.size());
+        if (stretch_of[b] != unwanted) continue;
+        stretch_of[b] = static_cast<std::uint32_t>(spares + wanted.size());
         wanted.push_back(b);
         stretch_start.push_back(stretch_start.back() + histogram.buckets[b]);
     }
-    std::vector<double> gathered(stretch_start.back());
-    std::vector<std::size_t> cursor(stretch_start.begin(), stretch_start.end() - 1);
+    for (std::size_t b = 0; b < bucket_count; ++b) {
+        if (stretch_of[b] == unwanted) stretch_of[b] = static_cast<std::uint32_t>(b % spares);
+    }
+    const std::size_t spare_start = stretch_start.back();
+    std::vector<double> gathered(spare_start + spares);
+    std::vector<std::size_t> cursor(spares + wanted.size());
+    std::vector<std::size_t> step(spares + wanted.size(), 1);
+    for (std::size_t s = 0; s < spares; ++s) {
+        cursor[s] = spare_start + s;
+        step[s] = 0;
+    }
+    std::copy(stretch_start.begin(), stretch_start.end() - 1, cursor.begin() + spares);
     for (const double v : x) {
         if (!std::isfinite(v)) continue;
         const std::uint32_t s = stretch_of[bucket_of(v)];
-        if (s != unused) gathered[cursor[s]++] = v;
+        gathered[cursor[s]] = v;
+        cursor[s] += step[s];
     }
 
     // Within a stretch the values keep their bucket's order, so a position's
@@ -73,7 +90,7 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
     }
     for (const std::size_t position : positions) {
         const std::size_t b = bucket_at(position);
-        out.push_back(gathered[stretch_start[stretch_of[b]] + position - first[b]]);
+        out.push_back(gathered[stretch_start[stretch_of[b] - spares] + position - first[b]]);
     }
     return out;
 }
@@ -110,16 +127,22 @@ std::vector<double> finite_sorted_values(std::span<const double> x) {
 FiniteHistogram histogram_of_finite(std::span<const double> x) {
     FiniteHistogram h;
     h.buckets.assign(bucket_count, 0);
-    h.min = std::numeric_limits<double>::infinity();
-    h.max = -std::numeric_limits<double>::infinity();
+    // The extremes as order keys: an integer minimum takes one cycle where a double's
+    // takes four, and the pass would wait on it. The sign they give a zero extreme
+    // (-0.0 wherever a -0.0 is) is not read: the extremes are only compared.
+    std::uint64_t low = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t high = 0;
     for (const double v : x) {
         if (!std::isfinite(v)) continue;
-        ++h.buckets[bucket_of(v)];
-        h.min = std::min(h.min, v);
-        h.max = std::max(h.max, v);
+        const std::uint64_t key = order_key(v);
+        ++h.buckets[key >> (64 - bucket_bits)];
+        low = std::min(low, key);
+        high = std::max(high, key);
         ++h.count;
     }
     require_finite_values(h.count);
+    h.min = from_order_key(low);
+    h.max = from_order_key(high);
     return h;
 }
 

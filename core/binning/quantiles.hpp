@@ -33,7 +33,7 @@ std::vector<double> finite_sorted_values(std::span<const double> x);
 // order statistic then costs gathering the one bucket it falls in, not a sort.
 struct FiniteHistogram {
     std::size_t count = 0;  // finite values, at least one
-    double min = 0.0;
+    double min = 0.0;       // the extremes, for comparisons only: a zero's sign is not kept
     double max = 0.0;
     std::vector<std::size_t> buckets;
 };

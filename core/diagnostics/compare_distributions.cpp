@@ -12,7 +12,8 @@ namespace {
 // Adds the sample to the counters; the last counter takes the NaN values.
 void count_bins(std::span<const double> sample, std::span<const double> splits,
                 std::vector<std::uint64_t>& counts) {
-    for (const double v : sample) ++counts[bin_slot(v, splits)];
+    const BinSlots bin_slot(splits);
+    for (const double v : sample) ++counts[bin_slot(v)];
 }
 
 constexpr const char* empty_or_bad_epsilon =
