@@ -136,6 +136,8 @@ EQUIVALENT = {
     "weighted.py:46: swapped the first two arguments of max": "symmetric",
     # A weight of zero leaves its row out: every category counted has rows.
     "categories.py:136: 0 -> 1": "an empty group cannot occur",
+    "categories.py:175: > -> >= in s0 + s1 > 0": "a special value of no rows reports the same "
+    "empty row whether its count of zero is listed or not",
     # The next-bin test only reads the smallest expected count, the same for the table
     # transposed; with no rows at all (n = 0) Fisher's test decides whatever its shape.
     "bin_statistics.py:72: swapped the first two arguments of np.outer": "symmetric",

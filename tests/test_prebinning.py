@@ -6,7 +6,7 @@ from hypothesis import given
 from hypothesis import strategies as st
 
 from tembrolin.bins import Settings
-from tembrolin.prebinning import counted_prebins
+from tembrolin.prebinning import cart_cuts, counted_prebins, thinned
 from tembrolin.rows import Rows, SampleSource
 
 SPECIAL = -999.0
@@ -61,3 +61,36 @@ def test_a_single_change_of_class_is_the_one_cut_at_the_value_before_it(kind, x,
     cuts, _, c1 = counted_prebins(source_of(x, y), settings)
     np.testing.assert_array_equal(cuts, [last])
     np.testing.assert_array_equal(c1, [0.0, y.sum()])
+
+
+@pytest.mark.parametrize(
+    "counts, least, kept",
+    [
+        ([2, 2, 2], 2, [0, 1]),  # every pre-bin exactly at its least, the last one too
+        ([1, 1, 1, 1], 2, [1]),
+        ([3, 1, 1], 2, [0]),  # the last two make one pre-bin of exactly two
+        ([1, 1, 1], 2, []),  # a last pre-bin short of two joins the one before it
+        ([0.5, 0.5, 0.25, 0.75], 1.0, [1]),
+        # The running totals 0.4 and 0.7 differ by just under 0.3 in doubles, so the third
+        # pre-bin closes a bin later than the totals alone would say.
+        ([0.1, 0.3, 0.1, 0.2, 0.3, 0.3], 0.3, [1, 4]),
+    ],
+)
+def test_thinning_closes_each_pre_bin_as_soon_as_it_holds_enough(counts, least, kept):
+    assert thinned(np.array(counts, dtype=np.float64), least).tolist() == kept
+
+
+TWO_HALVES = (np.array([1.0, 2.0, 3.0, 4.0]), np.array([1.0, 1, 0, 0]), np.array([0.0, 0, 1, 1]))
+
+
+@pytest.mark.parametrize(
+    "values, c0, c1, least, cuts",
+    [
+        ([1.0, 2.0], [1.0, 0.0], [0.0, 1.0], 0.0, [1.0]),  # two values are enough for a cut
+        (*TWO_HALVES, 2.0, [2.0]),  # two pre-bins of exactly half the rows each
+        (*TWO_HALVES, 2.5, []),  # more than half: no split can keep it on both sides
+    ],
+)
+def test_tree_cuts_at_the_bounds_of_its_guard(values, c0, c1, least, cuts):
+    found = cart_cuts(np.array(values), np.array(c0), np.array(c1), 4, least)
+    assert found.tolist() == cuts

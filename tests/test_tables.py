@@ -201,6 +201,10 @@ def test_concentration_and_ks_of_a_table():
     one_class = tb.Binner(user_splits={"x0": [1.5]}).fit(x[:, None], np.zeros(10)).summary()
     assert np.isnan(one_class.loc["x0", "ks"])
     assert one_class.loc["x0", "hhi"] == pytest.approx(0.36, rel=1e-14)
+    # One non-event is enough for a curve: bins of (1, 3) and (0, 4) part at 1 - 3/7.
+    x, y = np.repeat([1.0, 2.0], 4), np.r_[0.0, np.ones(7)]
+    one_non_event = tb.Binner(user_splits={"x0": [1.5]}).fit(x[:, None], y).summary()
+    assert one_non_event.loc["x0", "ks"] == pytest.approx(1 - 3 / 7, rel=1e-14)
 
 
 def test_each_bin_is_tested_against_the_next_one():

@@ -168,6 +168,11 @@ def test_rows_of_missing_target_stay_out_of_a_weighted_fit():
     y = np.array([0.0, np.nan, 1.0, 1.0])
     binner = tb.Binner(method="quantile", n_bins=2).fit(X, y, sample_weight=[1.0, 5.0, 1.0, 1.0])
     assert binner.table("x")["count"].iloc[-1] == 3.0
+    # A third value of y on a row of weight zero does not make the target continuous.
+    y = np.array([0.0, 0.5, 1.0, 1.0])
+    dropped = tb.Binner(method="quantile", n_bins=2).fit(X.iloc[[0, 2, 3]], y[[0, 2, 3]])
+    weighted_out = tb.Binner(method="quantile", n_bins=2).fit(X, y, sample_weight=[1, 0, 1, 1])
+    assert weighted_out.table("x")["events"].tolist() == dropped.table("x")["events"].tolist()
     # An event is above the threshold, not at it.
     table = tb.Binner(target_threshold=2.0).fit(X, np.arange(1.0, 5.0)).table("x")
     assert table["events"].iloc[-1] == 2
