@@ -318,12 +318,12 @@ std::vector<BinarySummaryRow> regroup_bins_binary(std::span<const double> x,
     Slot largest = 0;
     for (const Slot s : slots) largest = std::max(largest, s);
     if (largest >= n_fine) throw std::invalid_argument("regroup_bins: slots fuera de rango");
-    std::vector<std::int64_t> fine_count(n_fine, 0);
-    for (const Slot s : slots) ++fine_count[s];
     // The missing slot's class-1 count is left out when no x is missing.
     if (fine_c1.size() + 1 < n_fine || fine_c1.size() > n_fine) {
         throw std::invalid_argument("regroup_bins: fine_c1 debe tener una cuenta por slot");
     }
+    std::vector<std::int64_t> fine_count(n_fine, 0);
+    for (const Slot s : slots) ++fine_count[s];
     const std::size_t n_coarse = coarse_splits.size() + 2;
     std::vector<std::int64_t> count(n_coarse, 0);
     std::vector<std::int64_t> c1(n_coarse, 0);

@@ -43,21 +43,18 @@ std::vector<double> finite_order_statistics(std::span<const double> x,
     // read: the gathering takes no branch on whether a value is wanted, which comes in
     // no predictable order, and the spare elements are several so that the values
     // nobody wants do not all wait on one cursor.
-    constexpr std::size_t spares = 8;
-    constexpr auto unwanted = std::numeric_limits<std::uint32_t>::max();
-    // Of each bucket: its spare (0 .. spares - 1), or spares + its stretch.
-    std::vector<std::uint32_t> stretch_of(bucket_count, unwanted);
+    constexpr std::uint32_t spares = 8;
+    // Of each bucket: its spare (0 .. spares - 1), or spares + its stretch once wanted.
+    std::vector<std::uint32_t> stretch_of(bucket_count);
+    for (std::size_t b = 0; b < bucket_count; ++b) stretch_of[b] = b % spares;
     std::vector<std::size_t> wanted;  // bucket of each stretch
     std::vector<std::size_t> stretch_start{0};
     for (const std::size_t position : positions) {
         const std::size_t b = bucket_at(position);
-        if (stretch_of[b] != unwanted) continue;
+        if (stretch_of[b] >= spares) continue;
         stretch_of[b] = static_cast<std::uint32_t>(spares + wanted.size());
         wanted.push_back(b);
         stretch_start.push_back(stretch_start.back() + histogram.buckets[b]);
-    }
-    for (std::size_t b = 0; b < bucket_count; ++b) {
-        if (stretch_of[b] == unwanted) stretch_of[b] = static_cast<std::uint32_t>(b % spares);
     }
     const std::size_t spare_start = stretch_start.back();
     std::vector<double> gathered(spare_start + spares);
